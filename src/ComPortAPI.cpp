@@ -1,0 +1,1 @@
+// ComPortAPI: not written yet.

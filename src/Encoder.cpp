@@ -1,0 +1,1 @@
+// Encoder: not written yet.

@@ -1,0 +1,1 @@
+// FileAPI: not written yet.

@@ -1,0 +1,1 @@
+// IntelHex: not written yet.

@@ -1,0 +1,1 @@
+// Discovery: not written yet.

@@ -1,0 +1,1 @@
+// FlatImage: not written yet.

@@ -1,0 +1,1 @@
+// MainFlow: not written yet.

@@ -1,0 +1,1 @@
+// UpdateFirmware: not written yet.

@@ -1,0 +1,1 @@
+// WebPackage: not written yet.

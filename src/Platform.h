@@ -1,0 +1,15 @@
+// One include for the Win32 names the tool is written against: the real ones on Windows,
+// the POSIX platform layer's elsewhere.
+#ifndef LUMIVANE_PLATFORM_H
+#define LUMIVANE_PLATFORM_H
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include "windows_posix.h"
+#endif
+
+#endif

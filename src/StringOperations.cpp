@@ -1,0 +1,1 @@
+// StringOperations: not written yet.
