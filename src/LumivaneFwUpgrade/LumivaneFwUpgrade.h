@@ -11,6 +11,24 @@
 #define DATA_BUFFER_SIZE (1024 * 1000)
 #define CONCAT_BUFFER_SIZE (4 * 1024 * 1024)
 
+// FPGA device codes that the unit reports; images exist for 1 and 4 only.
+#define DEVICE_NONE 0x00
+#define DEVICE_XC7A35_484 0x01
+#define DEVICE_XC7A50_484 0x02
+#define DEVICE_XC7A75_484 0x03
+#define DEVICE_XC7A100_484 0x04
+#define DEVICE_XC7A200_S484 0x05
+#define DEVICE_XC7A200_F484 0x06
+#define DEVICE_XC7A75_676 0x07
+#define DEVICE_XC7A100_676 0x08
+#define DEVICE_XC7A15_484 0x09
+
+// The unit's whole answer to the identity query, prompt included.
+#define VALIDATE_TX_PRODUCT_ID_STRING "Norvex 6G SDI EXTENDER TX\r\n>>"
+#define VALIDATE_TX2_PRODUCT_ID_STRING "Norvex 6G SDI EXT PELLIMORA-B TX\r\n>>"
+#define VALIDATE_RX_PRODUCT_ID_STRING "Norvex 6G SDI EXTENDER RX\r\n>>"
+#define VALIDATE_RX2_PRODUCT_ID_STRING "Norvex 6G SDI EXT PELLIMORA-B RX\r\n>>"
+
 // Long-lived buffers, owned by the main flow.
 extern char *gHexFirmware;
 extern char *gHexFPGA_Code;
@@ -37,9 +55,15 @@ BOOL detectComPortAndBaudrate(void);
 BOOL ValidateFwAndConcatenateData(char *gHexData);
 void ComputeConcatenatedDataCheckSum(void);
 
-// Update procedure, web package, main flow.
+// Update procedure and web package.
 BOOL updateFirmware(void);
 BOOL createFirmwareFileForWeb(void);
+
+// Main flow: the start-up state both programs share, and the one way a run ends.
+void prepareConsole(void);
+BOOL allocateRunBuffers(void);
+char *copyCatalogueText(int index);
+void releaseRunBuffers(void);
 void dipsplayLastMessageToUserBeforeExit(char *lastMessage);
 
 #endif

@@ -1,1 +1,71 @@
-// MainFlow: not written yet.
+// The start-up state and the end of a run, shared by the update tool and the web package writer.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#ifdef _WIN32
+#include <conio.h>
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "BinImage.h"
+#include "LumivaneFwUpgrade.h"
+
+char *gHexFirmware = nullptr;
+
+void prepareConsole(void)
+{
+#ifdef _WIN32
+    // The transcript is the same bytes on every platform: no LF to CR LF translation.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    // Every console write shows at once, progress labels without a line end included.
+    setvbuf(stdout, NULL, _IONBF, 0);
+}
+
+char *copyCatalogueText(int index)
+{
+    // Writable and terminated by the spare zero bytes: the flat image builder cuts it apart.
+    const autogen_files &entry = AUTOGEN_FILES[index];
+    char *copy = (char *)calloc((size_t)entry.fileDataLength + 16, 1);
+    if (copy != NULL) {
+        memcpy(copy, entry.fileData, (size_t)entry.fileDataLength);
+    }
+    return copy;
+}
+
+BOOL allocateRunBuffers(void)
+{
+    gHexFirmware = copyCatalogueText(0);
+    gDataConcatenated = (uint8_t *)calloc(CONCAT_BUFFER_SIZE + 16, 1);
+    if (gDataConcatenated != NULL) {
+        memset(gDataConcatenated, 0xFF, CONCAT_BUFFER_SIZE);
+    }
+    gDataBuffer = (char *)calloc(DATA_BUFFER_SIZE, 1);
+    if (gHexFirmware == NULL || gDataConcatenated == NULL || gDataBuffer == NULL) {
+        puts("\r\nERROR: Not enough memory to start !\r");
+        releaseRunBuffers();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void releaseRunBuffers(void)
+{
+    free(gDataBuffer);
+    gDataBuffer = NULL;
+    free(gDataConcatenated);
+    gDataConcatenated = NULL;
+    free(gHexFirmware);
+    gHexFirmware = NULL;
+    free(gHexFPGA_Code);
+    gHexFPGA_Code = NULL;
+}
+
+void dipsplayLastMessageToUserBeforeExit(char *lastMessage)
+{
+    fputs(lastMessage, stdout);
+    fputs("\r\nPress any key to exit", stdout);
+    _getch();
+}

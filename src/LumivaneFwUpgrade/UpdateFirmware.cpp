@@ -1,1 +1,260 @@
-// UpdateFirmware: not written yet.
+// The update of one unit: version query, product check, identification, the two upload
+// stages, the reboot wait and the prompt check.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "ComPortAPI.h"
+#include "LumivaneFwUpgrade.h"
+
+char *gHexFPGA_Code = nullptr;
+
+namespace {
+
+const int IDENTIFICATION_TIMEOUT_MS = 1000;
+const int DATA_TIMEOUT_MS = 1000;
+const int PROMPT_TIMEOUT_MS = 11000;
+const int IMAGE_BAUD_RATE = 115200;
+const int REBOOT_STEPS = 46; // max_cnt
+const int REBOOT_STEP_MS = 3000;
+const int MODEL_FIELD_SIZE = 8; // seven characters and the terminator
+
+struct VersionReply {
+    int fw_ver = 0;
+    int fw_rev = 0;
+    int fw_sub = 0;
+    char model[MODEL_FIELD_SIZE] = "";
+    int fpga_ver = 0;
+    int fpga_rev = 0;
+    int fpga_type = -1;
+};
+
+struct UploadStage {
+    const char *invalidDataMessage;
+    const char *preparingLabel;
+    const char *commandPrefix;
+    int commandTimeoutMs;
+    const char *sendingLabel;
+    const char *successLine; // none for the firmware stage: the reboot step reports it
+};
+
+const UploadStage PROGRAMMABLE_LOGIC_STAGE = {
+    "\r\nERROR: Programmable Logic data is not valid !\r",
+    "Preparing to Upload Programmable Logic ............ ",
+    "%fw -l ",
+    10000,
+    "Sending Programmable Logic data ................... ",
+    "OK\r",
+};
+
+const UploadStage FIRMWARE_STAGE = {
+    "\r\nERROR: uC Firmware data is not valid !\r",
+    "Preparing to Upload Firmware ...................... ",
+    "%fw -h ",
+    5000,
+    "Sending data ...................................... ",
+    NULL,
+};
+
+// One read of whatever the unit sent into gDataBuffer, terminated; returns its length.
+int readReplyIntoDataBuffer(void)
+{
+    int bytesRead = 0;
+    ComPortAPI_ReadCOM(gDataBuffer, DATA_BUFFER_SIZE - 1, &bytesRead);
+    if (bytesRead < 0 || bytesRead > DATA_BUFFER_SIZE - 1) {
+        bytesRead = 0;
+    }
+    gDataBuffer[bytesRead] = '\0';
+    return bytesRead;
+}
+
+// Parses the seven version fields. The model word is read into a wide scratch field first,
+// so that a word longer than the model field can be refused instead of overflowing it or
+// being cut and its remainder read as the next field.
+int parseVersionReply(const char *reply, VersionReply *version)
+{
+    char word[64] = "";
+    int converted = sscanf(reply, "%d.%d.%d %63s %d.%d %d", &version->fw_ver, &version->fw_rev,
+                           &version->fw_sub, word, &version->fpga_ver, &version->fpga_rev,
+                           &version->fpga_type);
+    if (converted >= 4 && strlen(word) >= sizeof version->model) {
+        version->fpga_type = -1;
+        return 3;
+    }
+    if (converted >= 4) {
+        memcpy(version->model, word, strlen(word) + 1);
+    }
+    if (converted < 7) {
+        version->fpga_type = -1;
+    }
+    return converted;
+}
+
+void queryVersion(VersionReply *version)
+{
+    ComPortAPI_SetReadingTimeoutInMs(IDENTIFICATION_TIMEOUT_MS);
+    sendCommand((char *)"%fw -v", 0, 0, NULL);
+    readReplyIntoDataBuffer();
+    StrRemoveNL(gDataBuffer, ' ');
+    if (parseVersionReply(gDataBuffer, version) == 7) {
+        printf("Checking firmware version ..............  %d.%02d.%02d \r\n", version->fw_ver,
+               version->fw_rev, version->fw_sub);
+        printf("Checking fpga version ..................  %s %d.%02d  device:%d\r\n", version->model,
+               version->fpga_ver, version->fpga_rev, version->fpga_type);
+    }
+}
+
+// Asks for the identity with each known text in turn; returns 'T', 'R', or 0 when none matched.
+char identifyUnit(void)
+{
+    static const struct {
+        const char *text;
+        char side;
+    } identities[] = {
+        {VALIDATE_TX_PRODUCT_ID_STRING, 'T'},
+        {VALIDATE_TX2_PRODUCT_ID_STRING, 'T'},
+        {VALIDATE_RX_PRODUCT_ID_STRING, 'R'},
+        {VALIDATE_RX2_PRODUCT_ID_STRING, 'R'},
+    };
+    for (const auto &identity : identities) {
+        if (sendCommand((char *)"%fw -p", 0, 1, (char *)identity.text)) {
+            return identity.side;
+        }
+    }
+    return 0;
+}
+
+BOOL uploadImage(const UploadStage &stage, char *sourceText)
+{
+    if (!ValidateFwAndConcatenateData(sourceText)) {
+        puts(stage.invalidDataMessage);
+        return FALSE;
+    }
+    fputs(stage.preparingLabel, stdout);
+    ComputeConcatenatedDataCheckSum();
+
+    char commandToSend[100];
+    snprintf(commandToSend, sizeof commandToSend, "%s%u %d", stage.commandPrefix,
+             (unsigned)gDataConcatenatedCheckSum, gDataConcatenatedLenght);
+    ComPortAPI_SetReadingTimeoutInMs(stage.commandTimeoutMs);
+    if (!sendCommand(commandToSend, 0, 1, (char *)"Ready")) {
+        puts("FAILED [Unit not ready]\r");
+        return FALSE;
+    }
+    puts("OK\r");
+
+    fputs(stage.sendingLabel, stdout);
+    ComPortAPI_SetBaudRate(IMAGE_BAUD_RATE);
+    ComPortAPI_SetReadingTimeoutInMs(DATA_TIMEOUT_MS);
+    if (!sendData(gDataConcatenated, gDataConcatenatedLenght, 1, (char *)"SUCCESS")) {
+        puts("FAILED\r");
+        return FALSE;
+    }
+    if (stage.successLine != NULL) {
+        puts(stage.successLine);
+    }
+    return TRUE;
+}
+
+void waitForRebootAndCheckPrompt(void)
+{
+    ComPortAPI_SetBaudRate(gBaudRate);
+    fputs(" OK\n\r\n\r", stdout);
+    fputs("Please wait while the unit is rebooting ........... ", stdout);
+    for (int i = 0; i < REBOOT_STEPS; i++) {
+        printf("%3d%%", i * 100 / REBOOT_STEPS);
+        Sleep(REBOOT_STEP_MS);
+        fputs("\b\b\b\b", stdout);
+    }
+    printf("%3d%%", REBOOT_STEPS * 100 / REBOOT_STEPS);
+
+    // Whatever the unit printed while it rebooted is dropped; only the next text counts.
+    readReplyIntoDataBuffer();
+    ComPortAPI_SetReadingTimeoutInMs(PROMPT_TIMEOUT_MS);
+    readReplyIntoDataBuffer();
+    fputs("\b\b\b\b", stdout);
+    fputs("100%", stdout);
+
+    size_t length = strlen(gDataBuffer);
+    if (length >= 2 && gDataBuffer[0] == '[' && gDataBuffer[length - 2] == '>' &&
+        gDataBuffer[length - 1] == '>') {
+        puts("\n\r\n\rThe update was successful, the unit is now operational\r");
+    }
+}
+
+#ifdef LUMIVANE_STANDIN_IMAGES
+// A stand-in build carries made-up images: it must never program a real unit, only the
+// simulated one, which reports this model word.
+BOOL imagesMayGoTo(const VersionReply &version)
+{
+    if (strcmp(version.model, "SIMUNIT") == 0) {
+        return TRUE;
+    }
+    puts("\r\nERROR: This build carries stand-in images: it only updates the simulated unit "
+              "(model SIMUNIT) !\r");
+    return FALSE;
+}
+#else
+BOOL imagesMayGoTo(const VersionReply &)
+{
+    return TRUE;
+}
+#endif
+
+} // namespace
+
+BOOL updateFirmware(void)
+{
+    VersionReply version;
+    queryVersion(&version);
+
+    fputs("Checking product .......... ", stdout);
+    int txPage;
+    int rxPage;
+    if (version.fpga_type == DEVICE_XC7A100_484) {
+        puts("ENG. SAMPLE detected\r");
+        txPage = 1;
+        rxPage = 2;
+    } else if (version.fpga_type == DEVICE_XC7A35_484) {
+        txPage = 3;
+        rxPage = 4;
+    } else {
+        puts("FAILED, Unknown product\r");
+        return FALSE;
+    }
+
+    int page_idx = 0;
+    switch (identifyUnit()) {
+    case 'T':
+        puts("TX OK\r");
+        fputs(VALIDATE_TX_PRODUCT_ID_STRING, stdout);
+        puts("\r");
+        page_idx = txPage;
+        break;
+    case 'R':
+        puts("RX OK\r");
+        fputs(VALIDATE_RX_PRODUCT_ID_STRING, stdout);
+        puts("\r");
+        page_idx = rxPage;
+        break;
+    default:
+        puts("FAILED\r");
+        return FALSE;
+    }
+
+    gHexFPGA_Code = copyCatalogueText(page_idx);
+    if (gHexFPGA_Code == NULL) {
+        puts("\r\nERROR: Not enough memory for the Programmable Logic data !\r");
+        return FALSE;
+    }
+    if (!imagesMayGoTo(version)) {
+        return FALSE;
+    }
+
+    if (!uploadImage(PROGRAMMABLE_LOGIC_STAGE, gHexFPGA_Code) ||
+        !uploadImage(FIRMWARE_STAGE, gHexFirmware)) {
+        return FALSE;
+    }
+    waitForRebootAndCheckPrompt();
+    return TRUE;
+}

@@ -1,1 +1,138 @@
-// WebPackage: not written yet.
+// The web upload package: a five-line header, then the flat microcontroller image as base64
+// text in lines of FIRMWARE_CHUNCK_SIZE_FOR_WEB characters.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "Encoder.h"
+#include "FileAPI.h"
+#include "LumivaneFwUpgrade.h"
+
+#ifdef _WIN32
+#include <conio.h>
+#endif
+
+#define FIRMWARE_FILE_HEADER_FOR_WEB "NorVex\r\n418263\r\n"
+#define FIRMWARE_CHUNCK_SIZE_FOR_WEB 928
+
+namespace {
+
+const char PACKAGE_FILE_NAME[] = "FwToUpload.bin";
+// The package is written under this name and renamed only once complete, so that a failed
+// run never leaves a partial package, nor destroys the previous one.
+const char PACKAGE_PART_FILE_NAME[] = "FwToUpload.bin.part";
+const int BASE64_ROOM = 600 * 1024;
+
+BOOL replacePackageWithPart(void)
+{
+#ifdef _WIN32
+    return MoveFileExA(PACKAGE_PART_FILE_NAME, PACKAGE_FILE_NAME, MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+    return rename(PACKAGE_PART_FILE_NAME, PACKAGE_FILE_NAME) == 0;
+#endif
+}
+
+BOOL writeHeader(const char *header)
+{
+    if (!FileAPI_CreateFile((char *)PACKAGE_PART_FILE_NAME, TRUE)) {
+        return FALSE;
+    }
+    BOOL written = FileAPI_writeToFileBinary((void *)header, (uint32_t)strlen(header));
+    return FileAPI_CloseFile() && written;
+}
+
+// Appends the text in lines of FIRMWARE_CHUNCK_SIZE_FOR_WEB characters, each but the last
+// followed by CR LF.
+BOOL writeImageLines(const char *bufferBase64, int dataLengthBase64)
+{
+    if (!FileAPI_OpenFile_ToWrite((char *)PACKAGE_PART_FILE_NAME, TRUE)) {
+        return FALSE;
+    }
+    BOOL written = TRUE;
+    char line[FIRMWARE_CHUNCK_SIZE_FOR_WEB + 2];
+    int remainingByte = dataLengthBase64;
+    int currentIndex = 0;
+    while (written && remainingByte > FIRMWARE_CHUNCK_SIZE_FOR_WEB) {
+        memcpy(line, bufferBase64 + currentIndex, FIRMWARE_CHUNCK_SIZE_FOR_WEB);
+        line[FIRMWARE_CHUNCK_SIZE_FOR_WEB] = '\r';
+        line[FIRMWARE_CHUNCK_SIZE_FOR_WEB + 1] = '\n';
+        written = FileAPI_writeToFileBinary(line, sizeof line);
+        currentIndex += FIRMWARE_CHUNCK_SIZE_FOR_WEB;
+        remainingByte -= FIRMWARE_CHUNCK_SIZE_FOR_WEB;
+    }
+    if (written && remainingByte > 0) {
+        written = FileAPI_writeToFileBinary((void *)(bufferBase64 + currentIndex), (uint32_t)remainingByte);
+    }
+    return FileAPI_CloseFile() && written;
+}
+
+BOOL failPackage(const char *message)
+{
+    puts(message);
+    remove(PACKAGE_PART_FILE_NAME);
+    return FALSE;
+}
+
+} // namespace
+
+BOOL createFirmwareFileForWeb(void)
+{
+    char header[128];
+    char tempString[16];
+    snprintf(header, sizeof header, "%s%s\r\n", FIRMWARE_FILE_HEADER_FOR_WEB, FIRMWARE_VERSION_TO_UPLOAD);
+
+    if (!ValidateFwAndConcatenateData(gHexFirmware)) {
+        puts("\r\nERROR: Firmware data is not valid !\r");
+        return FALSE;
+    }
+    puts("\r\n Firmware data is valid !\r");
+
+    ComputeConcatenatedDataCheckSum();
+    snprintf(tempString, sizeof tempString, "%u", (unsigned)gDataConcatenatedCheckSum);
+    strcat(header, tempString);
+    strcat(header, "\r\n");
+    printf("\r\n Firmware CheckSum = %s !\r\n", tempString);
+    printf("\r\n Firmware CheckSum u = %u !\r\n", (unsigned)gDataConcatenatedCheckSum);
+
+    _itoa(gDataConcatenatedLenght, tempString, 10);
+    strcat(header, tempString);
+    strcat(header, "\r\n");
+    printf("\r\n Firmware data length = %d !\r\n", gDataConcatenatedLenght);
+
+    if (!writeHeader(header)) {
+        return failPackage("\r\nERROR: FwToUpload.bin could not be written !\r");
+    }
+
+    char *bufferBase64 = (char *)malloc(BASE64_ROOM);
+    if (bufferBase64 == NULL) {
+        return failPackage("\r\nERROR: Not enough memory to encode the firmware !\r");
+    }
+    // An empty image encodes to no text at all: the package is then the header alone.
+    int dataLengthBase64 = BASE64_ROOM;
+    int test = base64_encode((unsigned char *)bufferBase64, &dataLengthBase64, gDataConcatenated,
+                             gDataConcatenatedLenght);
+    if (gDataConcatenatedLenght == 0) {
+        dataLengthBase64 = 0;
+    }
+    if (test == -1) {
+        free(bufferBase64);
+        return failPackage("\r\n ERROR BASE 64 !\r");
+    }
+
+    // The unit's web loader takes no "=": the padding is sent as "A".
+    for (int back = 1; back <= 4 && back <= dataLengthBase64; back++) {
+        if (bufferBase64[dataLengthBase64 - back] == '=') {
+            bufferBase64[dataLengthBase64 - back] = 'A';
+        }
+    }
+
+    BOOL written = writeImageLines(bufferBase64, dataLengthBase64);
+    free(bufferBase64);
+    if (!written || !replacePackageWithPart()) {
+        return failPackage("\r\nERROR: FwToUpload.bin could not be written !\r");
+    }
+
+    fputs("\r\nPress any key to exit", stdout);
+    _getch();
+    return TRUE;
+}

@@ -1,4 +1,87 @@
+// The update tool: one update per run, no arguments.
+#include <cstdio>
+
+#include "ComPortAPI.h"
+#include "LumivaneFwUpgrade.h"
+
+namespace {
+
+#ifdef LUMIVANE_STANDIN_IMAGES
+const char STANDIN_WARNING[] =
+    "WARNING: stand-in firmware images, for the simulated unit only: never use this build on a real unit\r\n";
+#endif
+
+// Reads one decimal number typed by the operator. Anything else is refused: keeping an older
+// value would open a port, or set a rate, that the operator never chose.
+BOOL readNumberFromOperator(int *value)
+{
+    if (scanf("%d", value) == 1) {
+        return TRUE;
+    }
+    fputs("\r\nERROR: A decimal number was expected !", stdout);
+    return FALSE;
+}
+
+// Asks the operator for the port and the rate when discovery found nothing; leaves the port
+// open at that rate, or closed when either fails.
+BOOL openPortChosenByOperator(void)
+{
+    fputs("FAILED", stdout);
+    fputs("\n\r\n\rEnter the COM port number : ", stdout);
+    if (!readNumberFromOperator(&gComPortNumber)) {
+        return FALSE;
+    }
+    printf("\r\nOpening COM%d....................", gComPortNumber);
+    if (!ComPortAPI_OpenCOM(gComPortNumber)) {
+        return FALSE;
+    }
+    puts("OK\r");
+
+    fputs("\n\r\n\rEnter the BAUD RATE       : ", stdout);
+    if (!readNumberFromOperator(&gBaudRate)) {
+        ComPortAPI_CloseCOM();
+        return FALSE;
+    }
+    printf("\r\nSetting baud rate at %d..........", gBaudRate);
+    if (!ComPortAPI_SetBaudRate(gBaudRate)) {
+        ComPortAPI_CloseCOM();
+        return FALSE;
+    }
+    puts("OK\r");
+    return TRUE;
+}
+
+} // namespace
+
 int main(void)
 {
+    prepareConsole();
+#ifdef LUMIVANE_STANDIN_IMAGES
+    fputs(STANDIN_WARNING, stdout);
+#endif
+    if (!allocateRunBuffers()) {
+        dipsplayLastMessageToUserBeforeExit((char *)"");
+        return -1;
+    }
+
+    printf("\n\rYou are about to upload the firmware version %s", FIRMWARE_VERSION_TO_UPLOAD);
+    fputs("\n\r\n\rDetecting COM port and Baud Rate..................", stdout);
+    ComPortAPI_SetHardwareFlowControl(0);
+    if (detectComPortAndBaudrate()) {
+        puts("OK\r");
+        printf("COM PORT Number : %d", gComPortNumber);
+        printf("\r\nBaud rate       : %d \r\n\r\n", gBaudRate);
+    } else if (!openPortChosenByOperator()) {
+        // The memory goes back to the system with the process.
+        dipsplayLastMessageToUserBeforeExit((char *)"");
+        return -1;
+    }
+
+    ComPortAPI_SetHardwareFlowControl(1);
+    BOOL updated = updateFirmware();
+    ComPortAPI_CloseCOM();
+    dipsplayLastMessageToUserBeforeExit(
+        (char *)(updated ? "" : "\n\rERROR: The update was not successful.\r\n"));
+    releaseRunBuffers();
     return 0;
 }
