@@ -6,10 +6,7 @@
 int main(void)
 {
     prepareConsole();
-#ifdef LUMIVANE_STANDIN_IMAGES
-    fputs("WARNING: stand-in firmware images, for the simulated unit only: never use this package on a real unit\r\n",
-          stdout);
-#endif
+    warnIfStandInBuild();
     if (!allocateRunBuffers()) {
         return 1;
     }

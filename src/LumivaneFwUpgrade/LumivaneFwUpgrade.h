@@ -61,6 +61,7 @@ BOOL createFirmwareFileForWeb(void);
 
 // Main flow: the start-up state both programs share, and the one way a run ends.
 void prepareConsole(void);
+void warnIfStandInBuild(void);
 BOOL allocateRunBuffers(void);
 char *copyCatalogueText(int index);
 void releaseRunBuffers(void);

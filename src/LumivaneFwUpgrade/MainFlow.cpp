@@ -24,6 +24,13 @@ void prepareConsole(void)
     setvbuf(stdout, NULL, _IONBF, 0);
 }
 
+void warnIfStandInBuild(void)
+{
+#ifdef LUMIVANE_STANDIN_IMAGES
+    fputs("WARNING: this build carries stand-in firmware images, made for the simulated unit only !\r\n", stdout);
+#endif
+}
+
 char *copyCatalogueText(int index)
 {
     // Writable and terminated by the spare zero bytes: the flat image builder cuts it apart.

@@ -6,11 +6,6 @@
 
 namespace {
 
-#ifdef LUMIVANE_STANDIN_IMAGES
-const char STANDIN_WARNING[] =
-    "WARNING: stand-in firmware images, for the simulated unit only: never use this build on a real unit\r\n";
-#endif
-
 // Reads one decimal number typed by the operator. Anything else is refused: keeping an older
 // value would open a port, or set a rate, that the operator never chose.
 BOOL readNumberFromOperator(int *value)
@@ -56,9 +51,7 @@ BOOL openPortChosenByOperator(void)
 int main(void)
 {
     prepareConsole();
-#ifdef LUMIVANE_STANDIN_IMAGES
-    fputs(STANDIN_WARNING, stdout);
-#endif
+    warnIfStandInBuild();
     if (!allocateRunBuffers()) {
         dipsplayLastMessageToUserBeforeExit((char *)"");
         return -1;
