@@ -40,13 +40,6 @@ TEST(HexDigits, ByteFromString)
     }
 }
 
-TEST(HexDigits, ChecksumOfBytes)
-{
-    std::vector<char> text = writable("0200000480");
-    EXPECT_EQ(u8_checksum_from_hex_string(text.data(), 5), 0x7A);
-    EXPECT_EQ(u8_checksum_from_hex_string(text.data(), 0), 0);
-}
-
 TEST(StrSplit, CutsAtDelimitersInPlace)
 {
     char text[] = "AB::CD:";
