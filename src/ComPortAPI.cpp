@@ -1,1 +1,141 @@
-// ComPortAPI: not written yet.
+#include "ComPortAPI.h"
+
+#include <cstdio>
+
+HANDLE g_hCOM = INVALID_HANDLE_VALUE;
+
+COMMTIMEOUTS g_cto = {
+    MAX_WAIT_READ, // ReadIntervalTimeout
+    0,             // ReadTotalTimeoutMultiplier
+    MAX_WAIT_READ, // ReadTotalTimeoutConstant
+    0,             // WriteTotalTimeoutMultiplier
+    0,             // WriteTotalTimeoutConstant
+};
+
+DCB g_dcb = {
+    sizeof(DCB),        // DCBlength
+    BAUD_RATE,          // BaudRate
+    1,                  // fBinary
+    0,                  // fParity
+    1,                  // fOutxCtsFlow
+    0,                  // fOutxDsrFlow
+    DTR_CONTROL_ENABLE, // fDtrControl
+    0,                  // fDsrSensitivity
+    0,                  // fTXContinueOnXoff
+    0,                  // fOutX
+    0,                  // fInX
+    0,                  // fErrorChar
+    0,                  // fNull
+    RTS_CONTROL_ENABLE, // fRtsControl
+    0,                  // fAbortOnError
+    0,                  // fDummy2
+    0,                  // wReserved
+    256,                // XonLim
+    256,                // XoffLim
+    8,                  // ByteSize
+    NOPARITY,           // Parity
+    ONESTOPBIT,         // StopBits
+    0x11,               // XonChar
+    0x13,               // XoffChar
+    0x3F,               // ErrorChar
+    0x1A,               // EofChar
+    0x10,               // EvtChar
+    0,                  // wReserved1
+};
+
+static BOOL isPortOpen(void)
+{
+    return g_hCOM != INVALID_HANDLE_VALUE && g_hCOM != NULL;
+}
+
+HANDLE ComPortAPI_OpenDevice(int nId)
+{
+    char szCOM[COM_DEVICE_PATH_SIZE];
+    int length = snprintf(szCOM, sizeof szCOM, "\\\\.\\COM%d", nId);
+    if (length < 0 || length >= (int)sizeof szCOM) {
+        // A cut-off path would name another port.
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileA(szCOM, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_SYSTEM, NULL);
+}
+
+BOOL ComPortAPI_OpenCOM(int nId)
+{
+    g_hCOM = ComPortAPI_OpenDevice(nId);
+    if (g_hCOM == INVALID_HANDLE_VALUE) {
+        printf("ERROR: Opening COM%d failed !", nId);
+        fflush(stdout);
+        return FALSE;
+    }
+    SetupComm(g_hCOM, RX_SIZE, TX_SIZE);
+    // Time-outs first, then line settings; the purge after both starts the port
+    // with empty queues under the current settings.
+    if (!SetCommTimeouts(g_hCOM, &g_cto) || !SetCommState(g_hCOM, &g_dcb)) {
+        printf("ERROR: COM%d configuration failed !", nId);
+        fflush(stdout);
+        ComPortAPI_CloseCOM();
+        return FALSE;
+    }
+    PurgeComm(g_hCOM, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    EscapeCommFunction(g_hCOM, SETDTR);
+    return TRUE;
+}
+
+BOOL ComPortAPI_CloseCOM(void)
+{
+    if (isPortOpen()) {
+        CloseHandle(g_hCOM);
+    }
+    g_hCOM = INVALID_HANDLE_VALUE;
+    return TRUE;
+}
+
+BOOL ComPortAPI_ReadCOM(void *buffer, int nBytesToRead, int *pBytesRead)
+{
+    DWORD received = 0;
+    BOOL result = ReadFile(g_hCOM, buffer, nBytesToRead > 0 ? (DWORD)nBytesToRead : 0, &received, NULL);
+    *pBytesRead = (int)received;
+    return result;
+}
+
+BOOL ComPortAPI_WriteCOM(void *buffer, int nBytesToWrite, int *pBytesWritten)
+{
+    DWORD written = 0;
+    BOOL result = WriteFile(g_hCOM, buffer, nBytesToWrite > 0 ? (DWORD)nBytesToWrite : 0, &written, NULL);
+    *pBytesWritten = (int)written;
+    return result;
+}
+
+// The setters record the value first; with no port open that is all they can do,
+// and the next open applies the record.
+BOOL ComPortAPI_SetReadingTimeoutInMs(int timeoutInMs)
+{
+    if ((DWORD)timeoutInMs == g_cto.ReadIntervalTimeout) {
+        return TRUE;
+    }
+    g_cto.ReadIntervalTimeout = (DWORD)timeoutInMs;
+    g_cto.ReadTotalTimeoutMultiplier = 0;
+    g_cto.ReadTotalTimeoutConstant = (DWORD)timeoutInMs;
+    g_cto.WriteTotalTimeoutMultiplier = 0;
+    g_cto.WriteTotalTimeoutConstant = 0;
+    return isPortOpen() ? SetCommTimeouts(g_hCOM, &g_cto) : FALSE;
+}
+
+BOOL ComPortAPI_SetBaudRate(int baudrate)
+{
+    if ((DWORD)baudrate == g_dcb.BaudRate) {
+        return TRUE;
+    }
+    g_dcb.BaudRate = (DWORD)baudrate;
+    return isPortOpen() ? SetCommState(g_hCOM, &g_dcb) : FALSE;
+}
+
+BOOL ComPortAPI_SetHardwareFlowControl(BOOL isEnable)
+{
+    if (isEnable == (BOOL)g_dcb.fOutxCtsFlow) {
+        return TRUE;
+    }
+    g_dcb.fOutxCtsFlow = (DWORD)(isEnable & 1);
+    return isPortOpen() ? SetCommState(g_hCOM, &g_dcb) : FALSE;
+}

@@ -1,1 +1,57 @@
-// Discovery: not written yet.
+#include <cstring>
+
+#include "ComPortAPI.h"
+#include "LumivaneFwUpgrade.h"
+
+#define FIRST_PORT_NUMBER 1
+#define LAST_PORT_NUMBER 32
+
+int gComPortNumber = 0;
+int gBaudRate = 0;
+
+namespace {
+
+char ResponseExpected[100];
+
+char probeCommand[] = "%help -c version";
+
+// The order decides ties: the first rate that answers wins.
+const int baudRateOrder[] = {115200, 9600, 57600, 4800, 2400, 1200};
+
+BOOL probeAnswered(void)
+{
+    return sendCommand(probeCommand, 0, 1, ResponseExpected);
+}
+
+} // namespace
+
+BOOL detectComPortAndBaudrate(void)
+{
+    strcpy(ResponseExpected,
+           "version\n\r   version <no parameters> {Get the current firmware version}\r\n>>");
+    for (int i = FIRST_PORT_NUMBER; i <= LAST_PORT_NUMBER; ++i) {
+        // A port that is absent or held by another program is skipped without a word.
+        g_hCOM = ComPortAPI_OpenDevice(i);
+        if (g_hCOM == INVALID_HANDLE_VALUE) {
+            gComPortNumber = 0;
+            gBaudRate = 0;
+            continue;
+        }
+        gComPortNumber = i;
+        ComPortAPI_CloseCOM();
+        for (int baudRate : baudRateOrder) {
+            // No port is open: this only records the rate for the open below.
+            ComPortAPI_SetBaudRate(baudRate);
+            if (!ComPortAPI_OpenCOM(i)) {
+                continue;
+            }
+            gBaudRate = baudRate;
+            // The unit may miss the first probe while it wakes up.
+            if (probeAnswered() || probeAnswered()) {
+                return TRUE;
+            }
+            ComPortAPI_CloseCOM();
+        }
+    }
+    return FALSE;
+}

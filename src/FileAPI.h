@@ -1,0 +1,17 @@
+// One output file at a time: create or append-open, write raw bytes, close.
+#ifndef FILE_API_H
+#define FILE_API_H
+
+#include <cstdint>
+
+#include "Platform.h"
+
+// Binary mode only when isBinary is exactly TRUE; any other value opens in text mode.
+BOOL FileAPI_CreateFile(char *fileName, BOOL isBinary);
+BOOL FileAPI_OpenFile_ToWrite(char *fileName, BOOL isBinary);
+// FALSE when no file is open or the stream took fewer than dataLength bytes.
+BOOL FileAPI_writeToFileBinary(void *dataToWrite, uint32_t dataLength);
+// FALSE when no file is open or the close failed (its buffered bytes may be lost).
+BOOL FileAPI_CloseFile(void);
+
+#endif

@@ -1,0 +1,147 @@
+#include "PortNames.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+const char DEVICE_PATH_PREFIX[] = "\\\\.\\COM";
+
+bool isDirectory(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string portsDirectory()
+{
+    std::string base;
+    const char *xdg = getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        base = xdg;
+    } else {
+        const char *home = getenv("HOME");
+        if (home == nullptr || home[0] == '\0') {
+            return std::string();
+        }
+        base = std::string(home) + "/.config";
+    }
+    return base + "/LumivaneFwUpgrade/ports";
+}
+
+// Decimal digits after a known prefix: the number, or -1 when the rest is not a number.
+long numberAfterPrefix(const char *name, const char *prefix)
+{
+    size_t prefixLength = strlen(prefix);
+    if (strncmp(name, prefix, prefixLength) != 0) {
+        return -1;
+    }
+    const char *digits = name + prefixLength;
+    if (*digits == '\0' || strspn(digits, "0123456789") != strlen(digits) || strlen(digits) > 9) {
+        return -1;
+    }
+    return strtol(digits, nullptr, 10);
+}
+
+std::string linkTarget(const std::string &path)
+{
+    char target[PATH_MAX];
+    ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
+    if (length < 0) {
+        return std::string();
+    }
+    target[length] = '\0';
+    return target;
+}
+
+// A serial8250 port with no UART behind it still has a device node; the driver
+// reports its type as unknown.
+bool isPhantom8250(const std::string &name)
+{
+    std::string driver = linkTarget("/sys/class/tty/" + name + "/device/driver");
+    if (driver.size() < 10 || driver.compare(driver.size() - 10, 10, "serial8250") != 0) {
+        return false;
+    }
+    int fd = open(("/dev/" + name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return true;
+    }
+    struct serial_struct info;
+    bool unknown = ioctl(fd, TIOCGSERIAL, &info) != 0 || info.type == PORT_UNKNOWN;
+    close(fd);
+    return unknown;
+}
+
+bool isSerialDevicePresent(const std::string &name)
+{
+    std::string entry = "/sys/class/tty/" + name;
+    struct stat st;
+    if (stat((entry + "/device").c_str(), &st) != 0) {
+        return false;
+    }
+    char resolved[PATH_MAX];
+    if (realpath(entry.c_str(), resolved) == nullptr || strstr(resolved, "/virtual/") != nullptr) {
+        return false;
+    }
+    return !isPhantom8250(name);
+}
+
+std::vector<std::string> serialDevicesPresent()
+{
+    static const char *const families[] = {"ttyUSB", "ttyACM", "ttyS"};
+    std::vector<std::tuple<int, long, std::string>> found;
+    DIR *dir = opendir("/sys/class/tty");
+    if (dir == nullptr) {
+        return {};
+    }
+    while (struct dirent *entry = readdir(dir)) {
+        for (int family = 0; family < 3; ++family) {
+            long number = numberAfterPrefix(entry->d_name, families[family]);
+            if (number >= 0 && isSerialDevicePresent(entry->d_name)) {
+                found.emplace_back(family, number, entry->d_name);
+            }
+        }
+    }
+    closedir(dir);
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> devices;
+    for (const auto &device : found) {
+        devices.push_back("/dev/" + std::get<2>(device));
+    }
+    return devices;
+}
+
+} // namespace
+
+int portNumberFromDevicePath(const char *path)
+{
+    if (path == nullptr) {
+        return 0;
+    }
+    long number = numberAfterPrefix(path, DEVICE_PATH_PREFIX);
+    return number > 0 ? static_cast<int>(number) : 0;
+}
+
+std::string deviceForPortNumber(int n)
+{
+    if (n <= 0) {
+        return std::string();
+    }
+    std::string directory = portsDirectory();
+    if (!directory.empty() && isDirectory(directory)) {
+        return directory + "/com" + std::to_string(n);
+    }
+    std::vector<std::string> devices = serialDevicesPresent();
+    return static_cast<size_t>(n) <= devices.size() ? devices[n - 1] : std::string();
+}

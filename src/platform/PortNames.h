@@ -1,0 +1,16 @@
+// The two rules that turn a COM port number into a device path.
+#ifndef LUMIVANE_PLATFORM_PORT_NAMES_H
+#define LUMIVANE_PLATFORM_PORT_NAMES_H
+
+#include <string>
+
+// Port number n of the Win32 device path "\\.\COMn", or 0 when the path is not of that form.
+int portNumberFromDevicePath(const char *path);
+
+// The device that port number n names, or an empty text when there is none.
+// When the ports directory ($XDG_CONFIG_HOME/LumivaneFwUpgrade/ports/, by default
+// ~/.config/LumivaneFwUpgrade/ports/) exists, its entry "comN" alone names port n;
+// otherwise port n is the n-th serial device present (ttyUSB*, ttyACM*, ttyS*).
+std::string deviceForPortNumber(int n);
+
+#endif

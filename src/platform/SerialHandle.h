@@ -1,0 +1,16 @@
+// What a serial HANDLE points to on POSIX systems: the open descriptor and the
+// time-outs that ReadFile applies to it (termios has no place for them).
+#ifndef LUMIVANE_PLATFORM_SERIAL_HANDLE_H
+#define LUMIVANE_PLATFORM_SERIAL_HANDLE_H
+
+#include "windows_posix.h"
+
+struct SerialHandle {
+    int fd;
+    COMMTIMEOUTS timeouts;
+};
+
+// The handle's record, or null for the "no port" values and null.
+SerialHandle *serialHandleFrom(HANDLE handle);
+
+#endif

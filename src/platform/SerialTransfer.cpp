@@ -1,0 +1,150 @@
+// Blocking reads and writes with the Win32 serial time-out rules.
+#include <poll.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+
+#include "SerialHandle.h"
+
+namespace {
+
+int64_t nowNs()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+const int64_t NS_PER_MS = 1000000;
+const int64_t NO_DEADLINE = INT64_MAX;
+
+// Milliseconds for poll() until deadline, rounded up so that a read never ends early;
+// -1 waits without end.
+int pollTimeoutUntil(int64_t deadline)
+{
+    if (deadline == NO_DEADLINE) {
+        return -1;
+    }
+    int64_t remaining = deadline - nowNs();
+    if (remaining <= 0) {
+        return 0;
+    }
+    int64_t ms = (remaining + NS_PER_MS - 1) / NS_PER_MS;
+    return ms > INT32_MAX ? INT32_MAX : static_cast<int>(ms);
+}
+
+// Waits for events on fd until deadline: 1 when they came, 0 on time-out, -1 on error.
+int waitFor(int fd, short events, int64_t deadline)
+{
+    for (;;) {
+        pollfd entry{fd, events, 0};
+        int ready = poll(&entry, 1, pollTimeoutUntil(deadline));
+        if (ready > 0) {
+            return 1;
+        }
+        if (ready == 0) {
+            if (deadline == NO_DEADLINE || nowNs() >= deadline) {
+                return 0;
+            }
+            continue;
+        }
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+}
+
+} // namespace
+
+// The total time-out runs from the call; the interval time-out only after a byte has
+// come, so with both equal a read always ends within one time-out of its start.
+BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+              LPDWORD lpNumberOfBytesRead, LPOVERLAPPED)
+{
+    if (lpNumberOfBytesRead != nullptr) {
+        *lpNumberOfBytesRead = 0;
+    }
+    SerialHandle *port = serialHandleFrom(hFile);
+    if (port == nullptr || lpBuffer == nullptr) {
+        return FALSE;
+    }
+    const COMMTIMEOUTS &timeouts = port->timeouts;
+    bool returnAtOnce = timeouts.ReadIntervalTimeout == MAXDWORD &&
+                        timeouts.ReadTotalTimeoutMultiplier == 0 &&
+                        timeouts.ReadTotalTimeoutConstant == 0;
+    int64_t totalMs = static_cast<int64_t>(timeouts.ReadTotalTimeoutMultiplier) * nNumberOfBytesToRead +
+                      timeouts.ReadTotalTimeoutConstant;
+    int64_t start = nowNs();
+    int64_t totalDeadline = returnAtOnce ? start : (totalMs != 0 ? start + totalMs * NS_PER_MS : NO_DEADLINE);
+    bool hasInterval = !returnAtOnce && timeouts.ReadIntervalTimeout != 0 &&
+                       timeouts.ReadIntervalTimeout != MAXDWORD;
+    int64_t intervalDeadline = NO_DEADLINE;
+
+    char *buffer = static_cast<char *>(lpBuffer);
+    DWORD received = 0;
+    BOOL result = TRUE;
+    while (received < nNumberOfBytesToRead) {
+        int64_t deadline = totalDeadline < intervalDeadline ? totalDeadline : intervalDeadline;
+        int ready = waitFor(port->fd, POLLIN, deadline);
+        if (ready == 0) {
+            break;
+        }
+        ssize_t count = ready < 0 ? -1 : read(port->fd, buffer + received, nNumberOfBytesToRead - received);
+        if (count > 0) {
+            received += static_cast<DWORD>(count);
+            if (hasInterval) {
+                intervalDeadline = nowNs() + timeouts.ReadIntervalTimeout * NS_PER_MS;
+            }
+            continue;
+        }
+        if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
+            continue;
+        }
+        // Readable yet nothing to read, or EIO: the device has gone.
+        result = FALSE;
+        break;
+    }
+    if (lpNumberOfBytesRead != nullptr) {
+        *lpNumberOfBytesRead = received;
+    }
+    return result;
+}
+
+// Returns once the driver has taken every byte; no time-out, as with both write
+// time-out fields at 0 on Windows (with CRTSCTS the driver holds output while CTS is off).
+BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+               LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED)
+{
+    if (lpNumberOfBytesWritten != nullptr) {
+        *lpNumberOfBytesWritten = 0;
+    }
+    SerialHandle *port = serialHandleFrom(hFile);
+    if (port == nullptr || lpBuffer == nullptr) {
+        return FALSE;
+    }
+    const char *buffer = static_cast<const char *>(lpBuffer);
+    DWORD written = 0;
+    BOOL result = TRUE;
+    while (written < nNumberOfBytesToWrite) {
+        ssize_t count = write(port->fd, buffer + written, nNumberOfBytesToWrite - written);
+        if (count > 0) {
+            written += static_cast<DWORD>(count);
+        } else if (count < 0 && errno == EINTR) {
+            continue;
+        } else if (count < 0 && errno == EAGAIN) {
+            if (waitFor(port->fd, POLLOUT, NO_DEADLINE) < 0) {
+                result = FALSE;
+                break;
+            }
+        } else {
+            result = FALSE;
+            break;
+        }
+    }
+    if (lpNumberOfBytesWritten != nullptr) {
+        *lpNumberOfBytesWritten = written;
+    }
+    return result;
+}
