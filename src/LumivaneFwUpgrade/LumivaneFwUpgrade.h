@@ -55,6 +55,20 @@ BOOL detectComPortAndBaudrate(void);
 BOOL ValidateFwAndConcatenateData(char *gHexData);
 void ComputeConcatenatedDataCheckSum(void);
 
+// The unit's answer to the version query.
+struct VersionReply {
+    int fw_ver = 0;
+    int fw_rev = 0;
+    int fw_sub = 0;
+    char model[8] = ""; // one word of at most seven characters
+    int fpga_ver = 0;
+    int fpga_rev = 0;
+    int fpga_type = -1; // nothing reported
+};
+
+// Returns how many of the seven fields were read; fpga_type stays -1 unless all seven were.
+int parseVersionReply(const char *reply, VersionReply *version);
+
 // Update procedure and web package.
 BOOL updateFirmware(void);
 BOOL createFirmwareFileForWeb(void);

@@ -13,6 +13,7 @@
 #include "LumivaneFwUpgrade.h"
 
 char *gHexFirmware = nullptr;
+char *gHexFPGA_Code = nullptr; // chosen by the update, released here
 
 void prepareConsole(void)
 {

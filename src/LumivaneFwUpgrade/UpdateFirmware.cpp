@@ -7,8 +7,6 @@
 #include "ComPortAPI.h"
 #include "LumivaneFwUpgrade.h"
 
-char *gHexFPGA_Code = nullptr;
-
 namespace {
 
 const int IDENTIFICATION_TIMEOUT_MS = 1000;
@@ -17,17 +15,6 @@ const int PROMPT_TIMEOUT_MS = 11000;
 const int IMAGE_BAUD_RATE = 115200;
 const int REBOOT_STEPS = 46; // max_cnt
 const int REBOOT_STEP_MS = 3000;
-const int MODEL_FIELD_SIZE = 8; // seven characters and the terminator
-
-struct VersionReply {
-    int fw_ver = 0;
-    int fw_rev = 0;
-    int fw_sub = 0;
-    char model[MODEL_FIELD_SIZE] = "";
-    int fpga_ver = 0;
-    int fpga_rev = 0;
-    int fpga_type = -1;
-};
 
 struct UploadStage {
     const char *invalidDataMessage;
@@ -66,28 +53,6 @@ int readReplyIntoDataBuffer(void)
     }
     gDataBuffer[bytesRead] = '\0';
     return bytesRead;
-}
-
-// Parses the seven version fields. The model word is read into a wide scratch field first,
-// so that a word longer than the model field can be refused instead of overflowing it or
-// being cut and its remainder read as the next field.
-int parseVersionReply(const char *reply, VersionReply *version)
-{
-    char word[64] = "";
-    int converted = sscanf(reply, "%d.%d.%d %63s %d.%d %d", &version->fw_ver, &version->fw_rev,
-                           &version->fw_sub, word, &version->fpga_ver, &version->fpga_rev,
-                           &version->fpga_type);
-    if (converted >= 4 && strlen(word) >= sizeof version->model) {
-        version->fpga_type = -1;
-        return 3;
-    }
-    if (converted >= 4) {
-        memcpy(version->model, word, strlen(word) + 1);
-    }
-    if (converted < 7) {
-        version->fpga_type = -1;
-    }
-    return converted;
 }
 
 void queryVersion(VersionReply *version)
@@ -202,6 +167,28 @@ BOOL imagesMayGoTo(const VersionReply &)
 #endif
 
 } // namespace
+
+// Parses the seven version fields. The model word is read into a wide scratch field first,
+// so that a word longer than the model field can be refused instead of overflowing it or
+// being cut and its remainder read as the next field.
+int parseVersionReply(const char *reply, VersionReply *version)
+{
+    char word[64] = "";
+    int converted = sscanf(reply, "%d.%d.%d %63s %d.%d %d", &version->fw_ver, &version->fw_rev,
+                           &version->fw_sub, word, &version->fpga_ver, &version->fpga_rev,
+                           &version->fpga_type);
+    if (converted >= 4 && strlen(word) >= sizeof version->model) {
+        version->fpga_type = -1;
+        return 3;
+    }
+    if (converted >= 4) {
+        memcpy(version->model, word, strlen(word) + 1);
+    }
+    if (converted < 7) {
+        version->fpga_type = -1;
+    }
+    return converted;
+}
 
 BOOL updateFirmware(void)
 {
