@@ -1,0 +1,62 @@
+// What the unit saw and did, kept for the JSON report that tests read.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct CommandRecord {
+    uint64_t timeUs = 0;
+    std::string text;
+    std::string kind;
+    bool framed = true;
+    unsigned rate = 0;
+    bool crtscts = false;
+    std::string answer; // reply, garbage, silent, ignored
+};
+
+struct ImageRecord {
+    std::string stage; // fpga or fw
+    uint32_t announcedChecksum = 0;
+    uint64_t announcedLength = 0;
+    uint64_t bytesReceived = 0;
+    uint32_t checksum = 0; // 0 minus the 32-bit sum of the bytes received
+    uint64_t fnv1a64 = 0xcbf29ce484222325ull;
+    unsigned rate = 0;     // at the first byte
+    bool crtscts = false;  // at the first byte
+    bool rateOk = true;    // every byte came at 115200
+    bool flowOk = true;    // every byte came with CRTSCTS set
+    uint64_t firstByteUs = 0;
+    uint64_t lastByteUs = 0;
+    std::string verdict = "receiving"; // ok, checksum-mismatch, wrong-rate, no-flow-control, incomplete
+
+    void take(const uint8_t *bytes, size_t count);
+};
+
+struct FaultRecord {
+    uint64_t timeUs = 0;
+    std::string fault;
+    std::string detail;
+};
+
+struct Report {
+    std::string path; // empty: no report
+    std::string slave;
+    std::string link;
+    std::string config; // one line describing the unit
+    uint64_t startUs = 0;
+    std::string state = "starting"; // ready, receiving, rebooting, ended
+    std::vector<CommandRecord> commands;
+    std::vector<ImageRecord> images;
+    std::vector<FaultRecord> faults;
+    uint64_t ignoredBytes = 0; // taken while rebooting
+    uint64_t rebootUs = 0, bannerUs = 0, promptUs = 0;
+    uint64_t endUs = 0;
+
+    // "ok" when every image announced arrived whole on a good line with its checksum.
+    std::string verdict() const;
+    std::string toJson() const;
+    // Replaces the report file whole, so a reader never sees half of it.
+    void write() const;
+};
+
+std::string jsonString(const std::string &bytes);
