@@ -142,9 +142,9 @@ void Console::handleFrame(const Frame &frame, uint64_t now, const LineSettings &
     uint64_t length = 0;
     if (!frame.framed) {
         // Not a console command: the console has nothing to say to it.
-    } else if (kind == CommandKind::Probe && line.rate == rate_ && ++probesSinceOpen_ < options_.probeAnswerNth) {
+    } else if (kind == CommandKind::Probe && line.rate == rate_ && ++probesAtRate_ < options_.probeAnswerNth) {
         record.answer = "silent";
-        report_.faults.push_back(FaultRecord{now, "probe-ignored", std::to_string(probesSinceOpen_)});
+        report_.faults.push_back(FaultRecord{now, "probe-ignored", std::to_string(probesAtRate_)});
     } else if (kind == CommandKind::Probe) {
         record.answer = answer(kind, override.value_or(kProbeReply), line);
     } else if (kind == CommandKind::Version) {
@@ -248,7 +248,6 @@ void Console::finishImage(uint64_t now, const LineSettings &line)
 
 void Console::onPortClosed()
 {
-    probesSinceOpen_ = 0;
     parser_.reset();
     if (promptDone_ && options_.exitAfterPrompt) finished_ = true;
 }

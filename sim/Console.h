@@ -54,7 +54,7 @@ private:
 
     Mode mode_ = Mode::Commands;
     unsigned rate_;
-    unsigned probesSinceOpen_ = 0;
+    unsigned probesAtRate_ = 0; // probes that arrived at the unit's rate
     bool stallDone_ = false;
     uint64_t stallUntil_ = 0;
     bool disconnect_ = false;
