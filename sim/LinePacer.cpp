@@ -4,23 +4,22 @@
 #include <cmath>
 
 namespace {
-// An idle line gives no credit beyond this: a UART has no store of past time.
-constexpr double kBurstUs = 2000;
+// Bytes are taken in batches of about this much line time: close enough to the line for
+// timing, without waking for every byte.
+constexpr double kBatchUs = 1000;
 } // namespace
 
-double LinePacer::base(uint64_t now) const { return std::max(busyUntil_, double(now) - kBurstUs); }
-
-size_t LinePacer::allowance(uint64_t now)
+void LinePacer::start(uint64_t now)
 {
-    if (byteUs_ <= 0) return SIZE_MAX;
-    double slack = double(now) - base(now);
+    busyUntil_ = double(now);
+    running_ = true;
+}
+
+size_t LinePacer::allowance(uint64_t now) const
+{
+    if (!running_ || byteUs_ <= 0) return running_ ? SIZE_MAX : 0;
+    const double slack = double(now) - busyUntil_;
     return slack <= 0 ? 0 : size_t(std::floor(slack / byteUs_));
 }
 
-void LinePacer::consumed(size_t bytes, uint64_t now)
-{
-    if (byteUs_ <= 0) return;
-    busyUntil_ = base(now) + double(bytes) * byteUs_;
-}
-
-uint64_t LinePacer::nextByteAt(uint64_t now) const { return uint64_t(std::ceil(base(now) + byteUs_)); }
+uint64_t LinePacer::nextByteAt() const { return uint64_t(std::ceil(busyUntil_ + std::max(byteUs_, kBatchUs))); }

@@ -20,6 +20,7 @@ Outbox::Progress Outbox::pump(int fd, uint64_t now, LinePacer *pacer)
     while (!items_.empty()) {
         Item &item = items_.front();
         if (item.pauseUs) {
+            if (pacer) pacer->stop(); // the line falls idle during the pause
             if (!item.pauseEnd) item.pauseEnd = now + item.pauseUs;
             if (now < item.pauseEnd) {
                 progress.wakeAt = item.pauseEnd;
@@ -30,9 +31,10 @@ Outbox::Progress Outbox::pump(int fd, uint64_t now, LinePacer *pacer)
         }
         size_t count = item.bytes.size() - item.sent;
         if (pacer) {
+            if (!pacer->running()) pacer->start(now);
             count = std::min(count, pacer->allowance(now));
             if (count == 0) {
-                progress.wakeAt = pacer->nextByteAt(now);
+                progress.wakeAt = pacer->nextByteAt();
                 return progress;
             }
         }
@@ -40,15 +42,19 @@ Outbox::Progress Outbox::pump(int fd, uint64_t now, LinePacer *pacer)
         if (written < 0) {
             if (errno == EAGAIN || errno == EINTR) progress.wantWritable = true;
             else progress.lineGone = true;
+            if (pacer) pacer->stop(); // held up by the other side: the line waits with it
             return progress;
         }
-        if (pacer) pacer->consumed(size_t(written), now);
+        if (pacer) pacer->consumed(size_t(written));
         item.sent += size_t(written);
-        if (item.sent == item.bytes.size()) items_.pop_front();
-        else if (!pacer || size_t(written) < count) {
+        if (item.sent == item.bytes.size()) {
+            items_.pop_front();
+        } else if (size_t(written) < count) {
             progress.wantWritable = true;
+            if (pacer) pacer->stop();
             return progress;
         }
     }
+    if (pacer) pacer->stop();
     return progress;
 }

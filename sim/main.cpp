@@ -97,32 +97,50 @@ private:
         pollfd fd{line_.fd(), 0, 0};
         if (out.wantWritable) fd.events |= POLLOUT;
         rxPacer_.setRate(settings.rate);
-        size_t limit = std::min<size_t>(console_.inputLimit(now), sizeof buffer_);
-        if (options_.pace) {
-            limit = std::min(limit, rxPacer_.allowance(now));
-            if (limit == 0 && console_.inputLimit(now) > 0) wakeAt(rxPacer_.nextByteAt(now));
+        const size_t limit = std::min<size_t>(console_.inputLimit(now), sizeof buffer_);
+        if (limit == 0) {
+            rxPacer_.stop(); // the unit is not reading: the line waits (flow control)
+        } else if (!options_.pace || !rxPacer_.running()) {
+            fd.events |= POLLIN;
+        } else {
+            const size_t allowed = std::min(limit, rxPacer_.allowance(now));
+            if (allowed > 0) {
+                takeInput(allowed);
+                return;
+            }
+            wakeAt(rxPacer_.nextByteAt());
         }
-        if (limit > 0) fd.events |= POLLIN;
 
         uint64_t timeout = kMaxSleepUs;
         if (wake) timeout = wake > now ? std::min(timeout, wake - now) : 0;
         if (waitFor(&fd, timeout, waitMask) <= 0) return;
 
         if (fd.revents & POLLIN) {
-            ssize_t count = read(line_.fd(), buffer_, limit);
-            if (count > 0) {
-                now = monotonicUs();
-                if (options_.pace) rxPacer_.consumed(size_t(count), now);
-                // The settings as they are once the bytes are here: the tool sets the rate
-                // before it writes, so these are the ones the bytes crossed the line with.
-                console_.onInput(buffer_, size_t(count), now, line_.settings());
-                return;
-            }
-            if (count < 0 && errno == EAGAIN) return;
-            portClosed(); // EIO: the other side is gone
+            // A paced line starts carrying bytes now; they are taken as they cross it.
+            if (options_.pace) rxPacer_.start(monotonicUs());
+            else takeInput(limit);
             return;
         }
         if (fd.revents & (POLLHUP | POLLERR) || out.lineGone) portClosed();
+    }
+
+    void takeInput(size_t asked)
+    {
+        const ssize_t count = read(line_.fd(), buffer_, asked);
+        if (count > 0) {
+            if (options_.pace) {
+                rxPacer_.consumed(size_t(count));
+                // Fewer bytes than the line could have carried: it has fallen idle.
+                if (size_t(count) < asked) rxPacer_.stop();
+            }
+            // The settings as they are once the bytes are here: the tool sets the rate before
+            // it writes, so these are the ones the bytes crossed the line with.
+            console_.onInput(buffer_, size_t(count), monotonicUs(), line_.settings());
+        } else if (count < 0 && errno == EAGAIN) {
+            rxPacer_.stop();
+        } else {
+            portClosed(); // EIO: the other side is gone
+        }
     }
 
     void portClosed()
@@ -130,6 +148,8 @@ private:
         connected_ = false;
         // What was on its way to a closed port is lost, as on a real line.
         outbox_.clear();
+        rxPacer_.stop();
+        txPacer_.stop();
         console_.onPortClosed();
     }
 
