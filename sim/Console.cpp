@@ -78,18 +78,33 @@ void Console::fault(uint64_t now, const std::string &name, const std::string &de
     changed(now);
 }
 
-std::string Console::answer(CommandKind kind, std::string reply, const LineSettings &line)
+std::string Console::answer(CommandKind kind, std::string reply, bool overridden, uint64_t now,
+                            const LineSettings &line)
 {
     const size_t k = size_t(kind);
-    if (options_.silentTo[k]) return "silent";
-    if (options_.hugeReply[k]) reply = hugeText(*options_.hugeReply[k]);
-    reply += options_.trailing;
+    const std::string name = commandKindName(kind);
+    if (options_.silentTo[k]) {
+        report_.faults.push_back(FaultRecord{now, "silent", name});
+        return "silent";
+    }
+    if (overridden) report_.faults.push_back(FaultRecord{now, "reply", name});
+    if (options_.hugeReply[k]) {
+        reply = hugeText(*options_.hugeReply[k]);
+        report_.faults.push_back(FaultRecord{now, "huge-reply", name + " " + std::to_string(reply.size()) + " bytes"});
+    }
+    if (!options_.trailing.empty()) {
+        reply += options_.trailing;
+        report_.faults.push_back(FaultRecord{now, "trailing", name});
+    }
     std::string how = "reply";
     if (options_.garbageTo[k] || line.rate != rate_) {
+        // At another rate this is no fault of the unit: it is what the line makes of its reply.
+        if (options_.garbageTo[k]) report_.faults.push_back(FaultRecord{now, "garbage", name});
         reply = garble(reply, line.rate, rate_);
         how = "garbage";
     }
     if (options_.splitPauseMs && reply.size() > options_.splitAfterBytes) {
+        report_.faults.push_back(FaultRecord{now, "split", name});
         outbox_.send(reply.substr(0, options_.splitAfterBytes));
         outbox_.pause(options_.splitPauseMs * 1000);
         outbox_.send(reply.substr(options_.splitAfterBytes));
@@ -97,6 +112,17 @@ std::string Console::answer(CommandKind kind, std::string reply, const LineSetti
         outbox_.send(std::move(reply));
     }
     return how;
+}
+
+std::string Console::answer(CommandKind kind, const std::string &normal, uint64_t now, const LineSettings &line)
+{
+    const std::optional<std::string> &override = options_.reply[size_t(kind)];
+    return answer(kind, override.value_or(normal), override.has_value(), now, line);
+}
+
+std::string Console::garbledUnlessAt(const std::string &text, const LineSettings &line) const
+{
+    return line.rate == rate_ ? text : garble(text, line.rate, rate_);
 }
 
 void Console::onInput(const uint8_t *bytes, size_t count, uint64_t now, const LineSettings &line)
@@ -136,8 +162,6 @@ void Console::handleFrame(const Frame &frame, uint64_t now, const LineSettings &
 {
     const CommandKind kind = frame.framed ? classifyCommand(frame.text) : CommandKind::Unknown;
     CommandRecord record{now, frame.text, commandKindName(kind), frame.framed, line.rate, line.crtscts, "ignored"};
-    const std::optional<std::string> &override = options_.reply[size_t(kind)];
-
     uint32_t checksum = 0;
     uint64_t length = 0;
     if (!frame.framed) {
@@ -146,23 +170,23 @@ void Console::handleFrame(const Frame &frame, uint64_t now, const LineSettings &
         record.answer = "silent";
         report_.faults.push_back(FaultRecord{now, "probe-ignored", std::to_string(probesAtRate_)});
     } else if (kind == CommandKind::Probe) {
-        record.answer = answer(kind, override.value_or(kProbeReply), line);
+        record.answer = answer(kind, kProbeReply, now, line);
     } else if (kind == CommandKind::Version) {
         const std::string fields = options_.fwVersion + " " + options_.model + " " + options_.fpgaVersion + " " +
                                    std::to_string(options_.deviceCode) + "\r\n>>";
-        record.answer = answer(kind, override.value_or(fields), line);
+        record.answer = answer(kind, fields, now, line);
     } else if (kind == CommandKind::Identity) {
-        record.answer = answer(kind, override.value_or(identityText(options_.role)), line);
+        record.answer = answer(kind, identityText(options_.role), now, line);
     } else if ((kind == CommandKind::FpgaUpload || kind == CommandKind::FwUpload) &&
                parseUpload(frame.text, checksum, length)) {
-        record.answer = answer(kind, override.value_or("Ready"), line);
+        record.answer = answer(kind, "Ready", now, line);
         // From "Ready" on the unit listens at the image rate, until it reboots.
         rate_ = kImageRate;
         report_.commands.push_back(record);
         startImage(kind, checksum, length, now, line);
         return;
     } else {
-        record.answer = answer(kind, override.value_or("ERROR: invalid command\r\n>>"), line);
+        record.answer = answer(kind, "ERROR: invalid command\r\n>>", now, line);
     }
     report_.commands.push_back(record);
     changed(now);
@@ -231,12 +255,13 @@ void Console::finishImage(uint64_t now, const LineSettings &line)
 
     // Bytes that crossed a line at the wrong rate are not the bytes that were sent.
     const bool good = checksumOk && image.rateOk;
-    const std::optional<std::string> &override = options_.reply[size_t(kind)];
-    answer(kind, good ? override.value_or("SUCCESS") : "CHECKSUM ERROR", line);
+    const bool overridden = options_.reply[size_t(kind)].has_value();
+    if (good) answer(kind, "SUCCESS", now, line);
+    else answer(kind, "CHECKSUM ERROR", false, now, line);
 
     mode_ = Mode::Commands;
     report_.state = "ready";
-    if (kind == CommandKind::FwImage && good && !override) {
+    if (kind == CommandKind::FwImage && good && !overridden) {
         mode_ = Mode::Rebooting;
         report_.state = "rebooting";
         report_.rebootUs = now;
@@ -260,7 +285,7 @@ void Console::onTime(uint64_t now, const LineSettings &line)
         // The boot loader talks at the console rate.
         rate_ = options_.baud;
         report_.bannerUs = now;
-        answer(CommandKind::Unknown, options_.banner, line);
+        outbox_.send(garbledUnlessAt(options_.banner, line));
         changed(now);
     }
     if (mode_ == Mode::Rebooting && now >= promptAt_) {
@@ -270,7 +295,7 @@ void Console::onTime(uint64_t now, const LineSettings &line)
         promptDone_ = true;
         if (!options_.noPrompt) {
             report_.promptUs = now;
-            answer(CommandKind::Unknown, options_.prompt, line);
+            outbox_.send(garbledUnlessAt(options_.prompt, line));
         }
         if (options_.exitAfterPrompt) exitAt_ = now + options_.exitLingerMs * 1000;
         changed(now);

@@ -42,8 +42,13 @@ private:
     size_t takeImage(const uint8_t *bytes, size_t count, uint64_t now, const LineSettings &line);
     void checkTransferPoints(uint64_t now);
     void finishImage(uint64_t now, const LineSettings &line);
-    // Sends one reply as the options shape it; returns how it went out (reply, garbage, silent).
-    std::string answer(CommandKind kind, std::string reply, const LineSettings &line);
+    // Sends one reply as the options shape it (recording each fault applied); returns how it
+    // went out: reply, garbage or silent.
+    std::string answer(CommandKind kind, std::string reply, bool overridden, uint64_t now, const LineSettings &line);
+    // The same with the reply that --reply sets for this kind, if any, in place of `normal`.
+    std::string answer(CommandKind kind, const std::string &normal, uint64_t now, const LineSettings &line);
+    // The boot texts are no replies: no reply fault applies to them, only the line's rate.
+    std::string garbledUnlessAt(const std::string &text, const LineSettings &line) const;
     void fault(uint64_t now, const std::string &name, const std::string &detail);
     void changed(uint64_t now);
 

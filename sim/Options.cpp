@@ -206,8 +206,9 @@ ParseResult parseOptions(int argc, char **argv, Options &o, std::string &error)
         else if (name == "--fpga-version") o.fpgaVersion = arg;
         else if (name == "--device-code") { ok = parseUnsigned(arg, 255, number); o.deviceCode = int(number); }
         else if (name == "--reply") {
-            ok = splitKindValue(arg, kind, value) && unescapeText(value, value);
-            if (ok) o.reply[size_t(kind)] = value;
+            std::string bytes;
+            ok = splitKindValue(arg, kind, value) && unescapeText(value, bytes);
+            if (ok) o.reply[size_t(kind)] = bytes;
         } else if (name == "--huge-reply") {
             ok = splitKindValue(arg, kind, value) && parseUnsigned(value, uint64_t(1) << 30, number);
             if (ok) o.hugeReply[size_t(kind)] = number;

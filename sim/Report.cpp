@@ -65,6 +65,7 @@ std::string Report::toJson() const
 {
     std::string out = "{\n";
     out += " " + text("slave", slave) + ",\n " + text("link", link) + ",\n " + text("config", config) + ",\n";
+    out += " " + field("args", array(args, jsonString)) + ",\n";
     out += " " + field("pid", uint64_t(getpid())) + ",\n " + field("start_us", startUs) + ",\n";
     out += " " + text("state", state) + ",\n " + text("verdict", verdict()) + ",\n";
     out += " " + field("commands", array(commands, [](const CommandRecord &c) {

@@ -43,6 +43,7 @@ struct Report {
     std::string slave;
     std::string link;
     std::string config; // one line describing the unit
+    std::vector<std::string> args; // its command line
     uint64_t startUs = 0;
     std::string state = "starting"; // ready, receiving, rebooting, ended
     std::vector<CommandRecord> commands;

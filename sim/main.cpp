@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <poll.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -40,7 +41,10 @@ int waitFor(pollfd *fd, uint64_t timeoutUs, const sigset_t &waitMask)
 
 class Unit {
 public:
-    explicit Unit(const Options &options) : options_(options), console_(options, report_, outbox_) {}
+    Unit(const Options &options, std::vector<std::string> args) : options_(options), console_(options, report_, outbox_)
+    {
+        report_.args = std::move(args);
+    }
 
     bool start(std::string &error)
     {
@@ -190,7 +194,7 @@ int main(int argc, char **argv)
     sigdelset(&waitMask, SIGTERM);
     sigdelset(&waitMask, SIGINT);
 
-    Unit unit(options);
+    Unit unit(options, std::vector<std::string>(argv, argv + argc));
     if (!unit.start(error)) {
         std::fprintf(stderr, "unitsim: %s\n", error.c_str());
         return 1;
