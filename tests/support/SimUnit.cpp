@@ -3,6 +3,8 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -24,6 +26,23 @@ PortsDir::PortsDir() : ports_(dir_.path() + "/LumivaneFwUpgrade/ports")
 {
     mkdir((dir_.path() + "/LumivaneFwUpgrade").c_str(), 0755);
     mkdir(ports_.c_str(), 0755);
+}
+
+HeldPort::HeldPort(const std::string &path) : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
+{
+    if (fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        close(fd_);
+        fd_ = -1;
+    }
+    if (fd_ >= 0) ioctl(fd_, TIOCEXCL);
+}
+
+HeldPort::~HeldPort()
+{
+    if (fd_ < 0) return;
+    // Exclusive mode outlives this descriptor on a pseudo-terminal: give the port back.
+    ioctl(fd_, TIOCNXCL);
+    close(fd_);
 }
 
 SimUnit::SimUnit(const PortsDir &ports, int com, std::vector<std::string> options) : SimUnit(std::move(options))

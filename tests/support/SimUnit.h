@@ -39,6 +39,19 @@ private:
     std::string ports_;
 };
 
+// Holds a port as another program would (exclusive open: flock and TIOCEXCL), until destroyed.
+class HeldPort {
+public:
+    explicit HeldPort(const std::string &path);
+    ~HeldPort();
+    HeldPort(const HeldPort &) = delete;
+    HeldPort &operator=(const HeldPort &) = delete;
+    bool ok() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
 class SimUnit {
 public:
     // A unit that will appear as comN of `ports`, with further unitsim options.
