@@ -1,8 +1,6 @@
 #include "Console.h"
 
 #include <algorithm>
-#include <climits>
-#include <cstdlib>
 
 namespace {
 
@@ -186,7 +184,8 @@ void Console::handleFrame(const Frame &frame, uint64_t now, const LineSettings &
         startImage(kind, checksum, length, now, line);
         return;
     } else {
-        record.answer = answer(kind, "ERROR: invalid command\r\n>>", now, line);
+        // Unknown, or an upload command whose checksum or length does not read as a number.
+        record.answer = answer(CommandKind::Unknown, "ERROR: invalid command\r\n>>", now, line);
     }
     report_.commands.push_back(record);
     changed(now);

@@ -1,4 +1,28 @@
 // What the unit saw and did, kept for the JSON report that tests read.
+//
+// The report file (replaced whole after every event) holds one object:
+//   slave, link          device path of the port; the comN link ("" without --ports-dir)
+//   config, args         a one-line summary of the unit; its command line
+//   pid, start_us        process id; when it started (CLOCK_MONOTONIC, microseconds, like
+//                        every *_us field, so tests can compare with their own clock)
+//   state                ready | receiving | rebooting | ended
+//   verdict              ok when every announced image arrived whole, at 115200 with
+//                        CRTSCTS, with its checksum; else failed
+//   commands[]           t_us, text (the bytes between "%%" and LF CR; bytes >= 0x7f as
+//                        \u00XX), kind (probe, version, identity, fpga-upload, fw-upload,
+//                        unknown), framed (false: the line lacked "%%"), rate and crtscts
+//                        (the line settings the tool had applied), answer (reply,
+//                        garbage, silent, ignored)
+//   images[]             stage (fpga | fw), announced_checksum, announced_length,
+//                        bytes_received, checksum (0 minus the 32-bit sum of the bytes
+//                        received), fnv1a64 (16 hex digits over the bytes received), rate and
+//                        crtscts at the first byte, rate_ok and flow_ok (for every byte),
+//                        first_byte_us, last_byte_us, verdict (receiving, ok,
+//                        checksum-mismatch, wrong-rate, no-flow-control)
+//   faults[]             t_us, fault (silent, reply, huge-reply, trailing, garbage, split,
+//                        probe-ignored, stall, disconnect), detail
+//   ignored_bytes        bytes that came while the unit rebooted
+//   reboot_us, banner_us, prompt_us, end_us   0 until they happen
 #pragma once
 #include <cstdint>
 #include <string>
