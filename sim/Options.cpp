@@ -15,7 +15,7 @@ const char kHelp[] =
     "Where it appears\n"
     "  --ports-dir DIR       link the port as DIR/comN (DIR is created when missing); the tool\n"
     "                        names its ports from $XDG_CONFIG_HOME/LumivaneFwUpgrade/ports\n"
-    "  --com N               the port number N (1..32) for --ports-dir\n"
+    "  --com N               the port number N for --ports-dir (the tool looks at 1..32)\n"
     "                        Without --ports-dir the device path alone is printed.\n"
     "                        Either way the device path is printed as the first line of output\n"
     "                        once the unit is ready.\n"
@@ -27,7 +27,9 @@ const char kHelp[] =
     "                        answers arrive as garbage. After \"Ready\" it runs at 115200 until\n"
     "                        it reboots.\n"
     "  --pace                carry bytes in both directions at the real line rate (10 bits a\n"
-    "                        byte): what it sends, and how fast it takes bytes off the line\n"
+    "                        byte): what it sends, and how fast it takes bytes off the line.\n"
+    "                        The pseudo-terminal itself still holds up to 20 KiB that the\n"
+    "                        writer has handed over (1.8 s at 115200) ahead of the line.\n"
     "\n"
     "What it is\n"
     "  --role ROLE           identity reply to \"%fw -p\": tx, tx2, rx, rx2 (default tx)\n"
@@ -67,8 +69,7 @@ const char kHelp[] =
     "  sum of its bytes); it must come at 115200 baud with CTS flow control (CRTSCTS) on.\n"
     "\n"
     "Reboot (after the firmware image's \"SUCCESS\"; times count from it)\n"
-    "  --banner TEXT         boot banner (default \"\\r\\nSIMUNIT boot loader 1.0\\r\\n"
-    "Starting application...\\r\\n\")\n"
+    "  --banner TEXT         boot banner (default: two lines of boot loader text)\n"
     "  --banner-after MS     when the banner comes (default 5000)\n"
     "  --prompt TEXT         the prompt (default \"[SIMUNIT]>>\"); give another text for a\n"
     "                        malformed prompt\n"
@@ -186,6 +187,16 @@ ParseResult parseOptions(int argc, char **argv, Options &o, std::string &error)
             continue;
         }
 
+        static const char *const kValued[] = {
+            "--ports-dir", "--com", "--report", "--baud", "--role", "--fw-version", "--model", "--fpga-version",
+            "--device-code", "--reply", "--huge-reply", "--trailing", "--silent-to", "--garbage-to", "--split-reply",
+            "--probe-answer-nth", "--stall", "--disconnect", "--banner", "--banner-after", "--prompt", "--prompt-after"};
+        bool valued = false;
+        for (const char *known : kValued) valued = valued || name == known;
+        if (!valued) {
+            error = "unknown option " + name + " (see --help)";
+            return ParseResult::Error;
+        }
         if (i + 1 >= argc) {
             error = name + ": missing value (see --help)";
             return ParseResult::Error;
@@ -228,10 +239,6 @@ ParseResult parseOptions(int argc, char **argv, Options &o, std::string &error)
         else if (name == "--banner-after") ok = parseUnsigned(arg, 86400000, o.bannerAfterMs);
         else if (name == "--prompt") ok = unescapeText(arg, o.prompt);
         else if (name == "--prompt-after") ok = parseUnsigned(arg, 86400000, o.promptAfterMs);
-        else {
-            error = "unknown option " + name + " (see --help)";
-            return ParseResult::Error;
-        }
         if (!ok) {
             error = name + ": bad value '" + arg + "' (see --help)";
             return ParseResult::Error;
