@@ -160,6 +160,8 @@ TEST(UnitSim, ChecksTheImageAgainstTheAnnouncedChecksumAndLength)
             EXPECT_EQ(image["fnv1a64"].str(), fnvAbc);
         }
         EXPECT_EQ(unit.report()["verdict"].str(), std::string(c.verdict) == "ok" ? "ok" : "failed");
+        EXPECT_TRUE(unit.stop()) << "unitsim ends cleanly on SIGTERM";
+        EXPECT_EQ(unit.report()["state"].str(), "ended");
     }
 }
 
