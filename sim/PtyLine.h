@@ -1,0 +1,34 @@
+// The unit's end of the line: the master side of a pseudo-terminal, optionally published
+// as a comN link in a ports directory.
+#pragma once
+#include "LineSettings.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+
+class PtyLine {
+public:
+    PtyLine() = default;
+    PtyLine(const PtyLine &) = delete;
+    PtyLine &operator=(const PtyLine &) = delete;
+    ~PtyLine();
+
+    bool open(std::string &error);
+    // Publishes the slave as dir/comN (replacing a stale link, never anything else).
+    bool link(const std::string &dir, int com, std::string &error);
+    void close();
+
+    int fd() const { return fd_; }
+    const std::string &slavePath() const { return slavePath_; }
+    const std::string &linkPath() const { return linkPath_; }
+    LineSettings settings() const;
+
+private:
+    void unlink();
+
+    int fd_ = -1;
+    std::string slavePath_;
+    std::string linkPath_;
+};

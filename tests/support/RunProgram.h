@@ -1,0 +1,30 @@
+// Runs a program to its end with a given standard input, capturing what it writes, with a
+// time-out so that a hang becomes a failed test instead of a stuck suite.
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace testsupport {
+
+struct RunOptions {
+    std::vector<std::string> argv; // argv[0] is the program's path
+    std::string stdinText;         // the whole of standard input, then end of input
+    int timeoutMs = 60000;
+    std::vector<std::pair<std::string, std::string>> env; // set (or replaced) for the child
+    std::string workDir;                                  // "" keeps the current one
+};
+
+struct RunResult {
+    bool started = false;
+    bool timedOut = false;  // killed after timeoutMs
+    bool signaled = false;  // ended by a signal
+    int exitStatus = -1;    // exit status (0..255), or the signal number when signaled
+    double seconds = 0;     // wall time of the run
+    std::string out;        // standard output, byte for byte
+    std::string err;        // standard error
+};
+
+RunResult runProgram(const RunOptions &options);
+
+} // namespace testsupport

@@ -1,0 +1,98 @@
+// Starts simulated units (the unitsim program) for end-to-end tests, on ports of a private
+// ports directory, and reads what they report.
+//
+//   testsupport::PortsDir ports;                       // <tmp>/LumivaneFwUpgrade/ports
+//   testsupport::SimUnit unit(ports, 3, {"--role", "rx", "--baud", "9600"});
+//   ASSERT_TRUE(unit.start()) << unit.error();         // COM3 exists once this returns
+//   ... run the tool with XDG_CONFIG_HOME=ports.configHome() ...
+//   unit.stop();                                       // SIGTERM; the final report is written
+//   testsupport::Json report = unit.report();
+//   EXPECT_EQ(report["images"][0]["verdict"].str(), "ok");
+#pragma once
+#include "Json.h"
+#include "TempDir.h"
+
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <utility>
+#include <vector>
+
+namespace testsupport {
+
+// Path of the unitsim program of this build.
+std::string unitsimPath();
+
+// A private configuration home whose LumivaneFwUpgrade/ports directory names the tool's ports:
+// run the tool with XDG_CONFIG_HOME set to configHome().
+class PortsDir {
+public:
+    PortsDir();
+    const std::string &configHome() const { return dir_.path(); }
+    const std::string &path() const { return ports_; }
+    std::string portPath(int com) const { return ports_ + "/com" + std::to_string(com); }
+    // The environment entry that points the tool at this directory.
+    std::pair<std::string, std::string> env() const { return {"XDG_CONFIG_HOME", configHome()}; }
+
+private:
+    TempDir dir_;
+    std::string ports_;
+};
+
+// Holds a port as another program would (exclusive open: flock and TIOCEXCL), until destroyed.
+class HeldPort {
+public:
+    explicit HeldPort(const std::string &path);
+    ~HeldPort();
+    HeldPort(const HeldPort &) = delete;
+    HeldPort &operator=(const HeldPort &) = delete;
+    bool ok() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+class SimUnit {
+public:
+    // A unit that will appear as comN of `ports`, with further unitsim options.
+    SimUnit(const PortsDir &ports, int com, std::vector<std::string> options = {});
+    // A unit with no link: only its device path (slavePath()) names it.
+    explicit SimUnit(std::vector<std::string> options = {});
+    ~SimUnit();
+    SimUnit(const SimUnit &) = delete;
+    SimUnit &operator=(const SimUnit &) = delete;
+
+    // Starts unitsim and waits until its port exists and its first report is written.
+    bool start(int timeoutMs = 10000);
+    // Asks it to end (SIGTERM) and waits; kills it after timeoutMs. True when it ended by itself
+    // with status 0 (its final report is then written).
+    bool stop(int timeoutMs = 5000);
+    // Waits for it to end on its own (--exit-after-prompt, --disconnect). True when it did.
+    bool waitExit(int timeoutMs);
+    bool running();
+    int exitStatus() const { return exitStatus_; }
+
+    // The report as it is now (a null value while there is none).
+    Json report() const;
+    // Polls the report until `done` holds or timeoutMs passes; returns the last report read.
+    bool waitForReport(const std::function<bool(const Json &)> &done, int timeoutMs, Json *last = nullptr) const;
+
+    const std::string &slavePath() const { return slavePath_; }
+    const std::string &reportPath() const { return reportPath_; }
+    pid_t pid() const { return pid_; }
+    // Why start() failed: unitsim's own message.
+    const std::string &error() const { return error_; }
+
+private:
+    bool reap(bool wait);
+
+    TempDir files_;
+    std::vector<std::string> args_;
+    std::string reportPath_, outPath_, errPath_;
+    std::string slavePath_;
+    std::string error_;
+    pid_t pid_ = -1;
+    int exitStatus_ = -1;
+};
+
+} // namespace testsupport
