@@ -43,8 +43,12 @@ start_server() {
   local dir=$1
   wine_env "$dir" setsid wineserver -p </dev/null >/dev/null 2>&1 || true
   # The first program starts Wine's services, the mount manager among them, which names the ports.
-  wine_env "$dir" wine cmd /c exit </dev/null >>"$dir/wine-env.log" 2>&1 ||
-    die "Wine does not start in $dir (see $dir/wine-env.log)"
+  # Seen once in a few hundred starts: "ShellExecuteEx failed" with the server up; a retry starts.
+  local try
+  for try in 1 2; do
+    wine_env "$dir" wine cmd /c exit </dev/null >>"$dir/wine-env.log" 2>&1 && return 0
+  done
+  die "Wine does not start in $dir (see $dir/wine-env.log)"
 }
 
 set_port() {
