@@ -25,7 +25,7 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-readonly FIRST_PORT=1 LAST_PORT=32 MARKER=.lumivane-wine-prefix
+readonly FIRST_PORT=1 LAST_PORT=40 MARKER=.lumivane-wine-prefix
 
 die() { echo "wine-env: $*" >&2; exit 2; }
 
