@@ -3,7 +3,7 @@
 # the tests. Nothing here touches ~/.wine, the display or the network.
 #
 #   wine-env.sh init  DIR                 make a fresh prefix in DIR (once per test run) and start
-#                                         its server; every port COM1..COM32 is absent
+#                                         its server; every port COM1..COM40 is absent
 #   wine-env.sh port  DIR N DEVICE|absent COMn opens DEVICE (an absolute path: a terminal such as
 #                                         a pty slave; a non-terminal such as /dev/null opens but
 #                                         refuses the settings) / COMn fails to open
@@ -17,8 +17,9 @@
 #
 # Ports: HKLM\Software\Wine\Ports names COMn as DIR/ports/comN, so Wine's mount manager links
 # dosdevices/comN there at every start and gives the machine's own serial devices (/dev/ttyS0...)
-# numbers above 32. DIR/ports/comN is then a link to a terminal (present) or a directory, which
-# Wine cannot open (absent). It must never be missing: a port named in the registry with no
+# numbers above 40 (the tool scans 1..32; 33..40 hold units that it must not find by itself).
+# DIR/ports/comN is then a link to a terminal (present) or a directory, which Wine cannot open
+# (absent). It must never be missing: a port named in the registry with no
 # file behind it still opens under Wine, as a device that refuses every setting.
 #
 # The tests sharing one prefix share its port table: run them one at a time (CTest RESOURCE_LOCK).
