@@ -24,7 +24,8 @@ TEST(WebPackageUnderWine, PackageAndConsoleAreTheNativeProgramsByteForByte)
 
     winetest::WinePrefix prefix;
     const testsupport::RunResult run =
-        prefix.run(winetest::windowsProgram("LumivaneFwWebPackage.exe"), "", 60000, windowsDir.path());
+        prefix.run(winetest::windowsProgram("LumivaneFwWebPackage.exe"), winetest::CLOSING_KEY, 60000,
+                   windowsDir.path());
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.out, nativeRun.out);

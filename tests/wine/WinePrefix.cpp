@@ -6,10 +6,10 @@
 
 namespace winetest {
 
+const char CLOSING_KEY[] = "q";
+
 namespace {
 
-// The closing key. Any key ends the wait; a letter cannot be taken for a line's end.
-const char CLOSING_KEY[] = "q";
 // Time for Wine to start the program and, after a time-out, for the terminal's hang-up to end it.
 const int WINE_GRACE_MS = 20000;
 // wine-env.sh's status for a program still running after its time.
@@ -41,17 +41,17 @@ void WinePrefix::envCommand(const std::vector<std::string> &arguments) const
         << "wine-env.sh " << arguments.front() << " failed: " << result.err;
 }
 
-testsupport::RunResult WinePrefix::run(const std::string &program, const std::string &typed, int timeoutMs,
+testsupport::RunResult WinePrefix::run(const std::string &program, const std::string &keys, int timeoutMs,
                                        const std::string &workDir) const
 {
     testsupport::TempDir files;
-    const std::string keys = files.file("keys"), out = files.file("stdout");
+    const std::string keysFile = files.file("keys"), out = files.file("stdout");
     testsupport::RunResult result;
-    if (!testsupport::writeFile(keys, typed + CLOSING_KEY)) return result;
+    if (!testsupport::writeFile(keysFile, keys)) return result;
 
     testsupport::RunOptions options;
     const int seconds = (timeoutMs + 999) / 1000;
-    options.argv = {LUMIVANE_WINE_ENV, "run", LUMIVANE_WINE_PREFIX, std::to_string(seconds), keys, out, program};
+    options.argv = {LUMIVANE_WINE_ENV, "run", LUMIVANE_WINE_PREFIX, std::to_string(seconds), keysFile, out, program};
     options.timeoutMs = timeoutMs + WINE_GRACE_MS;
     options.workDir = workDir;
     result = testsupport::runProgram(options);

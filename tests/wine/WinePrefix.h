@@ -4,13 +4,19 @@
 //
 //   winetest::WinePrefix prefix;                 // the run's prefix, every port absent
 //   prefix.namePort(3, unit.slavePath());        // COM3 opens the simulated unit's line
-//   RunResult run = prefix.run(winetest::windowsProgram("LumivaneFwUpgrade.exe"), "", 60000);
+//   RunResult run = prefix.run(winetest::windowsProgram("LumivaneFwUpgrade.exe"),
+//                              winetest::CLOSING_KEY, 60000);
 #pragma once
 #include <string>
+#include <vector>
 
 #include "RunProgram.h"
 
 namespace winetest {
+
+// The key that the operator presses at "Press any key to exit". A letter: it cannot be taken
+// for the end of a typed line.
+extern const char CLOSING_KEY[];
 
 // The path of a program of the Windows build (build/windows/NAME).
 std::string windowsProgram(const std::string &name);
@@ -29,12 +35,12 @@ public:
     void makeAbsent(int com);
 
     // Runs a Windows program to its end in workDir ("": anywhere). Its console is a terminal
-    // on which `typed` is typed ahead, a line feed being Enter, followed by one more key for
-    // the closing "Press any key to exit": with a terminal the key wait is real, and a run
-    // without a key for it would hang until the time-out. Standard output and error come
+    // on which `keys` are typed ahead, a line feed being Enter. The terminal stays open, so a
+    // key wait is real: a run that ends at "Press any key to exit" needs one more key
+    // (CLOSING_KEY) or it is still running at the time-out. Standard output and error come
     // back byte for byte; timedOut is set when the program was still running after
     // timeoutMs; the exit status is the program's (-1 shows as 255).
-    testsupport::RunResult run(const std::string &program, const std::string &typed, int timeoutMs,
+    testsupport::RunResult run(const std::string &program, const std::string &keys, int timeoutMs,
                                const std::string &workDir = "") const;
 
 private:

@@ -1,0 +1,67 @@
+// The update scenarios played by LumivaneFwUpgrade.exe under Wine, with the native runs' rows
+// and expectations. The .exe spends its reboot wait for real (138 s, run one at a time in the
+// shared prefix), so only the road of one update goes through it (FullUpdateUnderWineTest);
+// the other rows that reach the reboot differ from it only in what the native runs check.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "Scenarios.h"
+#include "Transcript.h"
+#include "WineToolRunner.h"
+
+namespace {
+
+// Rows that cannot happen under Wine, and why. Nothing else may differ from a native run.
+const std::map<std::string, std::string> WINE_ALLOWANCES = {
+    // Windows' serial drivers refuse a rate of 0; Wine's SetCommState takes any rate (on a
+    // terminal 0 becomes B0, hang-up; a rate without a Bxxx constant becomes B38400), so
+    // under Wine no typed rate is refused and this failure path cannot be produced.
+    {"ManualEntryOfARateThePortRefuses", "Wine's SetCommState accepts every rate, 0 included"},
+};
+
+std::vector<std::string> rowsBeforeTheReboot()
+{
+    std::vector<std::string> names;
+    for (const e2e::Scenario &row : e2e::updateScenarios()) {
+        if (row.reboot == e2e::Reboot::NotReached) names.push_back(row.name);
+    }
+    return names;
+}
+
+class UpdateUnderWine : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(UpdateUnderWine, TranscriptExitStatusAndUnitsAsExpected)
+{
+    const auto allowance = WINE_ALLOWANCES.find(GetParam());
+    if (allowance != WINE_ALLOWANCES.end()) {
+        GTEST_SKIP() << allowance->second;
+    }
+    winetest::WineToolRunner runner;
+    e2e::runScenario(runner, e2e::updateScenario(GetParam()));
+}
+
+// The native runs end the key wait at the end of their piped input; a console shows that the
+// run really waits for the operator's key at the closing message, and ends with it.
+TEST(ClosingMessageUnderWine, WaitsForAKeyAndEndsWithIt)
+{
+    using namespace transcript;
+    const std::string expected = announcement() + discoveryFailed() + openingPort(7) + openFailed(7) +
+                                 closingAfterManualEntry();
+    const std::string program = winetest::windowsProgram("LumivaneFwUpgrade.exe");
+    winetest::WinePrefix prefix;
+
+    const testsupport::RunResult waiting = prefix.run(program, "7\n", 5000);
+    EXPECT_TRUE(waiting.timedOut) << "ended without a key, status " << waiting.exitStatus;
+    EXPECT_EQ(visible(waiting.out), visible(expected));
+
+    const testsupport::RunResult pressed = prefix.run(program, std::string("7\n") + winetest::CLOSING_KEY, 30000);
+    EXPECT_FALSE(pressed.timedOut);
+    EXPECT_EQ(pressed.exitStatus, 255);
+    EXPECT_EQ(visible(pressed.out), visible(expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Wine, UpdateUnderWine, ::testing::ValuesIn(rowsBeforeTheReboot()),
+                         [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
+
+} // namespace
