@@ -2,6 +2,8 @@
 // recorded instead of spent.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "Scenarios.h"
 
 namespace {
