@@ -2,6 +2,7 @@
 #ifndef INTEL_HEX_H
 #define INTEL_HEX_H
 
+#include <cstddef>
 #include <cstdint>
 
 #define INTEL_HEX_RECORD_DATA 0
@@ -30,5 +31,19 @@ uint8_t intel_hex_line_is_valid(char *intelHexString);
 // New heap array of the line's data bytes, owned by the caller; null when the line is
 // not valid or memory is short.
 uint8_t *new_u8_data_array_from_intel_hex_string(char *intelHexString);
+
+// A record read in one pass: the operations above in one, for readers of many lines (the flat
+// image builder), which would otherwise check every line once per field.
+struct IntelHexRecord {
+    uint8_t dataLength;
+    uint16_t address;
+    uint8_t recordType;  // as intel_hex_line_record_type reads it: the low type digit only
+    uint8_t data[UINT8_MAX];
+};
+
+// Reads the recordLength characters that follow a line's start code, and nothing beyond
+// them. INTEL_HEX_STRING_OK with *record filled in exactly when the line would pass
+// intel_hex_line_is_valid, INTEL_HEX_STRING_INVALID otherwise.
+uint8_t intel_hex_record_read(const char *recordText, size_t recordLength, IntelHexRecord *record);
 
 #endif

@@ -6,25 +6,16 @@
 
 uint8_t int_from_hex_char(char aChar)
 {
-    if (aChar >= '0' && aChar <= '9') {
-        return (uint8_t)(aChar - '0');
-    }
-    if (aChar >= 'A' && aChar <= 'F') {
-        return (uint8_t)(aChar - 'A' + 10);
-    }
-    if (aChar >= 'a' && aChar <= 'f') {
-        return (uint8_t)(aChar - 'a' + 10);
-    }
-    return 0;
+    return HEX_DIGIT_VALUES.value[(unsigned char)aChar];
 }
 
 uint8_t u8_from_hex_string(char *inputString)
 {
-    if (strlen(inputString) < 2) {
+    // Only whether the string holds two characters matters, not its whole length.
+    if (inputString[0] == '\0' || inputString[1] == '\0') {
         return int_from_hex_char(inputString[0]);
     }
-    uint8_t return_value = (uint8_t)((int_from_hex_char(inputString[0]) << 4) + int_from_hex_char(inputString[1]));
-    return return_value;
+    return u8_from_hex_pair(inputString);
 }
 
 char **str_split(char *s, const char *ct)

@@ -6,9 +6,9 @@
 
 #include "IntelHex.h"
 #include "LumivaneFwUpgrade.h"
-#include "StringOperations.h"
 
-// Colon, record text with its line ending, and NUL.
+// The longest line the builder takes, as a line buffer would hold it: colon, record text with
+// its line ending, and NUL. Lines are read in place, yet the limit holds: longer ones are refused.
 #define INTEL_HEX_LINE_BUFFER_SIZE 100
 
 uint8_t *gDataConcatenated = nullptr;
@@ -17,60 +17,84 @@ uint32_t gDataConcatenatedCheckSum = 0;
 
 #define INVALID_LINE_DIAGNOSTIC "\r\n intel_hex_line_is_valid \r"
 
-// The line is printed as text, never as a format: it comes from the image. A line that
-// did not fit the line buffer is shown from its token, behind its start code.
-static void reportRejectedLine(const char *diagnostic, const char *startCode, const char *text, size_t textLength)
+// The line is printed as text, never as a format: it comes from the image. It is shown as
+// its start code and its record text, up to its line ending.
+static void reportRejectedLine(const char *diagnostic, const char *recordText, size_t recordLength)
 {
     puts(diagnostic);
-    fputs(startCode, stdout);
-    fwrite(text, 1, textLength, stdout);
+    fputs(":", stdout);
+    fwrite(recordText, 1, recordLength, stdout);
     puts("\r");
     fflush(stdout);
 }
 
-static void reportInvalidLine(const char *line, size_t lineLength)
+// One token of the text cut at colons, and its record text: the token up to its first line
+// break, which is the line that follows the start code once its line ending is cut off.
+struct Token {
+    char *text;
+    size_t length;
+    size_t recordLength;
+};
+
+// Cuts the next token exactly as strtok(text, ":") does: colons before it are skipped and
+// the colon that ends it becomes a NUL. FALSE when no token is left. Cutting token by token,
+// and measuring the record text in the same pass, spares a list of one pointer per line and
+// two more passes over megabytes of text; the text ends up cut the same.
+static bool cutNextToken(char **cursor, Token *token)
 {
-    reportRejectedLine(INVALID_LINE_DIAGNOSTIC, "", line, lineLength);
+    char *start = *cursor;
+    while (*start == ':') {
+        start++;
+    }
+    // The record text ends at the first line break; the token, at the colon or NUL after it.
+    token->recordLength = strcspn(start, ":\r\n");
+    char *end = start + token->recordLength;
+    while (*end != ':' && *end != '\0') {
+        end++;
+    }
+    token->text = start;
+    token->length = (size_t)(end - start);
+    if (*end == ':') {
+        *end++ = '\0';
+    }
+    *cursor = end;
+    return token->length > 0;
 }
 
-// Lays one line into the flat image. FALSE once the line is reported as refused.
-static BOOL concatenateLine(char *intelHexStringLine, uint32_t *memory_offset)
+// Lays one record into the flat image. FALSE once the record is reported as refused.
+static BOOL concatenateRecord(const Token &token, uint32_t *memory_offset)
 {
-    size_t lineLength = strlen(intelHexStringLine);
-    if (intel_hex_line_is_valid(intelHexStringLine) != INTEL_HEX_STRING_OK) {
-        reportInvalidLine(intelHexStringLine, lineLength);
+    // The record text is read in place: no copy into a line buffer, no pass to cut the line
+    // ending, and one pass for every field instead of one validity check per field.
+    IntelHexRecord record;
+    if (token.length + 2 > INTEL_HEX_LINE_BUFFER_SIZE ||
+        intel_hex_record_read(token.text, token.recordLength, &record) != INTEL_HEX_STRING_OK) {
+        reportRejectedLine(INVALID_LINE_DIAGNOSTIC, token.text, token.recordLength);
         return FALSE;
     }
-    BOOL isLinearAddress = intel_hex_line_is_extended_linear_address_record(intelHexStringLine);
-    BOOL isData = intel_hex_line_is_data_record(intelHexStringLine);
+    const BOOL isLinearAddress = record.recordType == INTEL_HEX_RECORD_EXTENDED_LINEAR_ADDRESS;
+    const BOOL isData = record.recordType == INTEL_HEX_RECORD_DATA;
     if (!isLinearAddress && !isData) {
         return TRUE;
     }
-    uint8_t data_length = intel_hex_line_data_length(intelHexStringLine);
     // The upper address lives in the second data byte; without it there is no offset to take.
-    if (isLinearAddress && data_length < 2) {
-        reportInvalidLine(intelHexStringLine, lineLength);
+    if (isLinearAddress && record.dataLength < 2) {
+        reportRejectedLine(INVALID_LINE_DIAGNOSTIC, token.text, token.recordLength);
         return FALSE;
     }
-    uint32_t address = (uint32_t)intel_hex_line_address(intelHexStringLine) + *memory_offset;
-    if (isData && address + data_length > CONCAT_BUFFER_SIZE) {
-        reportRejectedLine("\r\n CONCAT_BUFFER_SIZE exceeded \r", "", intelHexStringLine, lineLength);
-        return FALSE;
-    }
-    uint8_t *data = new_u8_data_array_from_intel_hex_string(intelHexStringLine);
-    if (data == nullptr) {
-        reportRejectedLine("\r\n new_u8_data_array_from_intel_hex_string \r", "", intelHexStringLine, lineLength);
+    const uint32_t address = (uint32_t)record.address + *memory_offset;
+    if (isData && address + record.dataLength > CONCAT_BUFFER_SIZE) {
+        reportRejectedLine("\r\n CONCAT_BUFFER_SIZE exceeded \r", token.text, token.recordLength);
         return FALSE;
     }
     if (isLinearAddress) {
         // Only bits 16 to 23 of the upper address count: the unit's images rely on it.
-        *memory_offset = (uint32_t)data[1] << 16;
+        *memory_offset = (uint32_t)record.data[1] << 16;
     } else {
-        memcpy(gDataConcatenated + address, data, data_length);
+        memcpy(gDataConcatenated + address, record.data, record.dataLength);
         // The length rule: the address of the last data record, not its end.
         gDataConcatenatedLenght = (int)address;
     }
-    free(data);
     return TRUE;
 }
 
@@ -80,32 +104,22 @@ BOOL ValidateFwAndConcatenateData(char *gHexData)
     gDataConcatenatedLenght = 0;
     uint32_t memory_offset = 0;
 
-    char **extractedHexLine = str_split(gHexData, ":");
-    if (extractedHexLine == nullptr) {
+    char *cursor = gHexData;
+    Token token;
+    if (gHexData == nullptr || !cutNextToken(&cursor, &token)) {
         puts("\r\nNUL extractedHexLine \r");
         fflush(stdout);
         return FALSE;
     }
-    BOOL result = TRUE;
-    char intelHexStringLine[INTEL_HEX_LINE_BUFFER_SIZE];
-    for (int index = 0; extractedHexLine[index] != nullptr; index++) {
-        const char *token = extractedHexLine[index];
-        if (strlen(token) + 2 > sizeof intelHexStringLine) {
-            // Too long for the line buffer: refused, shown up to its line ending.
-            reportRejectedLine(INVALID_LINE_DIAGNOSTIC, ":", token, strcspn(token, "\r\n"));
-            result = FALSE;
-            break;
+    do {
+        if (!concatenateRecord(token, &memory_offset)) {
+            // A refused record still leaves the whole text cut, as a split up front would.
+            while (cutNextToken(&cursor, &token)) {
+            }
+            return FALSE;
         }
-        strcpy(intelHexStringLine, ":");
-        strcat(intelHexStringLine, token);
-        StrRemoveNL(intelHexStringLine, '\0');
-        if (!concatenateLine(intelHexStringLine, &memory_offset)) {
-            result = FALSE;
-            break;
-        }
-    }
-    free(extractedHexLine);
-    return result;
+    } while (cutNextToken(&cursor, &token));
+    return TRUE;
 }
 
 void ComputeConcatenatedDataCheckSum(void)

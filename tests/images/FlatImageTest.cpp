@@ -1,5 +1,6 @@
 // The flat image builder on small texts: the length rule, the checksum, the upper address
 // rule, and the lines it refuses.
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,12 @@ std::vector<BuildCase> buildCases()
          "\r\n CONCAT_BUFFER_SIZE exceeded \r\n" + beyond.substr(0, beyond.size() - 2) + "\r\n"},
         {"UpperAddressBeyondTheImage", upper(0x00FF) + data(0, {}), false, 0, 0,
          "\r\n CONCAT_BUFFER_SIZE exceeded \r\n:00000000" "00\r\n"},
+        // The line ends at its first line break; what follows up to the next colon is not read,
+        // but it still counts against the line buffer.
+        {"TextAfterTheLineBreakIgnored", data(0x0002, {0}) + "  junk\r\n" + EOF_RECORD, true, 2, 0u - 510, ""},
+        {"LineBreakInsideARecord", ":0100020\r000FD\r\n", false, 0, 0, INVALID + ":0100020\r\n"},
+        {"TextAfterTheLineBreakOverrunsTheBuffer", EOF_RECORD + std::string(87, ' ') + data(0x0002, {0}), false,
+         0, 0, INVALID + ":00000001FF\r\n"},
     };
 }
 
@@ -130,6 +137,27 @@ TEST_F(FlatImageTest, RefusedRecordWritesNothing)
     EXPECT_EQ(result.length, 0x3FFFF0);
     EXPECT_TRUE(flatImageHolds(0x3FFFF0, {5, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                                           0xFF, 0xFF, 0xFF}));
+}
+
+// The text is left cut at colons exactly as strtok cuts it, whether the build succeeds or
+// refuses a line partway through.
+TEST_F(FlatImageTest, TextIsLeftCutAsStrtokCutsIt)
+{
+    const std::string texts[] = {
+        upper(0x0001) + data(0x0010, {1, 2, 3, 4}) + EOF_RECORD,
+        "::" + data(0x0010, {1}) + "::" + EOF_RECORD + ":",
+        data(0x0008, {0}) + ":01001800007F\r\n" + data(0x0020, {0}) + "::" + EOF_RECORD,
+        "junk" + data(0x0008, {0}) + EOF_RECORD,
+    };
+    for (const std::string &text : texts) {
+        std::vector<char> built(text.size() + 16, '\0'), cut(text.size() + 16, '\0');
+        memcpy(built.data(), text.data(), text.size());
+        memcpy(cut.data(), text.data(), text.size());
+        buildInPlace(built.data());
+        for (char *token = strtok(cut.data(), ":"); token != nullptr; token = strtok(nullptr, ":")) {
+        }
+        EXPECT_EQ(built, cut) << text;
+    }
 }
 
 }  // namespace

@@ -188,4 +188,23 @@ TEST(IntelHexLine, DataBytes)
     }
 }
 
+// The one-pass reader takes the line's length from its caller and reads nothing beyond it:
+// the bytes after it, which would make the checksum wrong, are not part of the record.
+TEST(IntelHexRecord, ReadsOnlyTheGivenLength)
+{
+    const std::string record = "04A2B0002FEDD83284";
+    std::vector<char> exact(record.begin(), record.end());  // no NUL: a read past it is caught
+    IntelHexRecord fields;
+    ASSERT_EQ(intel_hex_record_read(exact.data(), exact.size(), &fields), INTEL_HEX_STRING_OK);
+    EXPECT_EQ(fields.dataLength, 4);
+    EXPECT_EQ(fields.address, 0xA2B0);
+    EXPECT_EQ(fields.recordType, 0);
+    EXPECT_EQ(std::vector<uint8_t>(fields.data, fields.data + 4), (std::vector<uint8_t>{0x2F, 0xED, 0xD8, 0x32}));
+
+    std::vector<char> longer = writable(record + "FF");
+    EXPECT_EQ(intel_hex_record_read(longer.data(), record.size(), &fields), INTEL_HEX_STRING_OK);
+    EXPECT_EQ(intel_hex_record_read(longer.data(), record.size() + 2, &fields), INTEL_HEX_STRING_INVALID);
+    EXPECT_EQ(intel_hex_record_read(exact.data(), 9, &fields), INTEL_HEX_STRING_INVALID);  // shorter than any record
+}
+
 }  // namespace

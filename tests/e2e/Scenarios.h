@@ -1,0 +1,71 @@
+// The end-to-end scenarios of the update tool as a table: the simulated units on their ports,
+// what the operator types, the transcript expected byte for byte, the exit status, and what
+// the units must have seen. Any ToolRunner runs the same rows with the same expectations.
+//
+//   e2e::NativeToolRunner runner(false);
+//   e2e::runScenario(runner, e2e::updateScenario("UnknownDeviceCode"));
+#pragma once
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Json.h"
+#include "ToolRunner.h"
+
+namespace e2e {
+
+// How the unit comes back after the firmware image, as the tool's two reads after the
+// reboot wait see it.
+enum class Reboot {
+    NotReached,     // the update stops before the reboot
+    PromptShown,    // the prompt comes during the second read: success line
+    PromptMissing,  // nothing comes
+    PromptTooEarly, // the prompt comes before the second read, which then finds nothing
+};
+
+// A unitsim on port COMn with its options (role, rate, faults; never ports or report).
+struct UnitOnPort {
+    int com;
+    std::vector<std::string> options;
+};
+
+// The final report of each unit, by port number.
+using UnitReports = std::map<int, testsupport::Json>;
+
+struct Scenario {
+    std::string name;               // also the test's name
+    std::vector<UnitOnPort> units;  // every other port is absent
+    std::string typed;              // the operator's keyboard input
+    Reboot reboot = Reboot::NotReached;
+    std::string transcript;         // standard output, byte for byte
+    int exitStatus = 0;             // -1 shows as 255
+    int seconds = 0;                // how long a good run takes, the reboot wait apart
+    bool standInOnly = false;       // only a stand-in build behaves so
+    std::function<void(const UnitReports &)> checkUnits;
+};
+
+const std::vector<Scenario> &updateScenarios();
+// The road of one update (TX unit at 9600 on COM3, COM1 idle, COM2 absent): the row that
+// runs with the real reboot wait.
+extern const char FULL_UPDATE_SCENARIO[];
+const Scenario &updateScenario(const std::string &name);
+std::vector<std::string> updateScenarioNames();
+
+// Starts the units, names their ports, runs the update program, compares the transcript,
+// the exit status and standard error, stops the units and checks their reports.
+void runScenario(ToolRunner &runner, const Scenario &scenario);
+
+// The unitsim options that time the unit's return after the reboot for this runner's wait.
+std::vector<std::string> rebootOptions(Reboot reboot, bool realRebootWait);
+
+// Every command a unit received, one "kind@rate[+cts] answer" line each (+cts: CTS flow
+// control was on), e.g. "probe@115200 garbage", "fw-upload@115200+cts reply".
+std::vector<std::string> commandLog(const testsupport::Json &report);
+
+// Checks that the report's image `index` is the catalogue entry, whole, at 115200 with CTS
+// flow control, and with the checksum and length that the tool's builder gives.
+void expectImageArrivedWhole(const testsupport::Json &report, size_t index, const std::string &stage,
+                             int catalogueIndex);
+
+} // namespace e2e

@@ -1,0 +1,242 @@
+#include "Transcript.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "LumivaneFwUpgrade.h"
+
+namespace transcript {
+
+namespace {
+
+std::string format(const char *pattern, ...)
+{
+    char text[256];
+    va_list args;
+    va_start(args, pattern);
+    vsnprintf(text, sizeof text, pattern, args);
+    va_end(args);
+    return text;
+}
+
+// A text the tool writes "as a line": followed by one line feed.
+std::string line(const std::string &text) { return text + "\n"; }
+
+// Runs the tool's builder on a working copy of the entry, in a flat image of our own.
+ImageFacts buildFacts(int index)
+{
+    std::vector<uint8_t> flat(CONCAT_BUFFER_SIZE + 16, 0);
+    std::fill(flat.begin(), flat.begin() + CONCAT_BUFFER_SIZE, 0xFF);
+    uint8_t *const toolImage = gDataConcatenated;
+    gDataConcatenated = flat.data();
+    char *text = copyCatalogueText(index);
+    ImageFacts facts;
+    if (text != nullptr && ValidateFwAndConcatenateData(text)) {
+        ComputeConcatenatedDataCheckSum();
+        facts.length = gDataConcatenatedLenght;
+        facts.checksum = gDataConcatenatedCheckSum;
+        facts.fnv1a64 = fnv1a64(flat.data(), (size_t)facts.length);
+    }
+    free(text);
+    gDataConcatenated = toolImage;
+    return facts;
+}
+
+const char *stageLabel(Stage stage, const char *programmableLogic, const char *firmware)
+{
+    return stage == Stage::ProgrammableLogic ? programmableLogic : firmware;
+}
+
+} // namespace
+
+std::string fnv1a64(const uint8_t *bytes, size_t count)
+{
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (size_t i = 0; i < count; i++) {
+        hash = (hash ^ bytes[i]) * 0x100000001b3ull;
+    }
+    return format("%016llx", (unsigned long long)hash);
+}
+
+const ImageFacts &catalogueImage(int index)
+{
+    static ImageFacts facts[5];
+    static bool built[5];
+    if (!built[index]) {
+        facts[index] = buildFacts(index);
+        built[index] = true;
+    }
+    return facts[index];
+}
+
+int fpgaImageIndex(int deviceCode, Side side)
+{
+    if (deviceCode == DEVICE_XC7A100_484) return side == Side::TX ? 1 : 2;
+    return side == Side::TX ? 3 : 4;
+}
+
+bool standInBuild()
+{
+#ifdef LUMIVANE_STANDIN_IMAGES
+    return true;
+#else
+    return false;
+#endif
+}
+
+std::string standInWarning()
+{
+    return standInBuild() ? "WARNING: this build carries stand-in firmware images, made for the simulated unit only !\r\n"
+                          : "";
+}
+
+std::string announcement()
+{
+    return standInWarning() + "\n\rYou are about to upload the firmware version 1.0.8" +
+           "\n\r\n\rDetecting COM port and Baud Rate..................";
+}
+
+std::string discoveryFound(int com, int rate)
+{
+    return line("OK\r") + format("COM PORT Number : %d", com) + format("\r\nBaud rate       : %d \r\n\r\n", rate);
+}
+
+std::string discoveryFailed() { return std::string("FAILED") + "\n\r\n\rEnter the COM port number : "; }
+std::string openingPort(int com) { return format("\r\nOpening COM%d....................", com); }
+std::string portOpened() { return line("OK\r") + "\n\r\n\rEnter the BAUD RATE       : "; }
+std::string openFailed(int com) { return format("ERROR: Opening COM%d failed !", com); }
+std::string settingRate(int rate) { return format("\r\nSetting baud rate at %d..........", rate); }
+std::string rateSet() { return line("OK\r"); }
+std::string notANumber() { return "\r\nERROR: A decimal number was expected !"; }
+
+std::string versionLines(int fwVer, int fwRev, int fwSub, const std::string &model, int fpgaVer, int fpgaRev,
+                         int deviceCode)
+{
+    return format("Checking firmware version ..............  %d.%02d.%02d \r\n", fwVer, fwRev, fwSub) +
+           format("Checking fpga version ..................  %s %d.%02d  device:%d\r\n", model.c_str(), fpgaVer,
+                  fpgaRev, deviceCode);
+}
+
+std::string productAccepted(int deviceCode)
+{
+    return std::string("Checking product .......... ") +
+           (deviceCode == DEVICE_XC7A100_484 ? line("ENG. SAMPLE detected\r") : "");
+}
+
+std::string productUnknown() { return "Checking product .......... " + line("FAILED, Unknown product\r"); }
+
+std::string identified(Side side)
+{
+    // Whichever text matched, the first-generation identity of that side is shown.
+    return side == Side::TX ? line("TX OK\r") + "Norvex 6G SDI EXTENDER TX\r\n>>" + line("\r")
+                            : line("RX OK\r") + "Norvex 6G SDI EXTENDER RX\r\n>>" + line("\r");
+}
+
+std::string notIdentified() { return line("FAILED\r"); }
+
+std::string standInRefusal()
+{
+    return line("\r\nERROR: This build carries stand-in images: it only updates the simulated unit (model SIMUNIT) !\r");
+}
+
+std::string preparing(Stage stage)
+{
+    return stageLabel(stage, "Preparing to Upload Programmable Logic ............ ",
+                      "Preparing to Upload Firmware ...................... ");
+}
+
+std::string unitReady() { return line("OK\r"); }
+std::string unitNotReady() { return line("FAILED [Unit not ready]\r"); }
+
+std::string sending(Stage stage)
+{
+    return stageLabel(stage, "Sending Programmable Logic data ................... ",
+                      "Sending data ...................................... ");
+}
+
+std::string percentages(int length)
+{
+    // One update per 10,240-byte write; the shown value is erased with as many
+    // backspaces as it has digits ("1%" counts as 0).
+    const long long block = 10240;
+    std::string text = "1%";
+    long long shown = 0;
+    for (long long sent = block; length - (sent - block) > block; sent += block) {
+        text += shown <= 9 ? "\b\b" : "\b\b\b";
+        shown = sent * 100 / length;
+        text += format("%lld%%", shown);
+    }
+    if (length > 0) {
+        text += shown <= 9 ? "\b\b" : "\b\b\b";
+        text += "100%";
+    }
+    return text;
+}
+
+std::string replyRefused(const std::string &received)
+{
+    return "\r\nExpected : SUCCESS  received : " + received + "\r\n" +
+           line("\r\nError: Expected response did  not matched !\r");
+}
+
+std::string transferFailed() { return line("FAILED\r"); }
+
+std::string upload(Stage stage, int length)
+{
+    return preparing(stage) + unitReady() + sending(stage) + percentages(length) +
+           (stage == Stage::ProgrammableLogic ? line("OK\r") : "");
+}
+
+std::string rebootWait(bool promptRecognised)
+{
+    std::string text = std::string(" OK\n\r\n\r") + "Please wait while the unit is rebooting ........... ";
+    for (int i = 0; i < 46; i++) {
+        text += format("%3d%%", i * 100 / 46) + "\b\b\b\b";
+    }
+    text += "100%";
+    text += "\b\b\b\b100%";
+    if (promptRecognised) {
+        text += line("\n\r\n\rThe update was successful, the unit is now operational\r");
+    }
+    return text;
+}
+
+std::string closing(bool updated)
+{
+    return std::string(updated ? "" : "\n\rERROR: The update was not successful.\r\n") + "\r\nPress any key to exit";
+}
+
+std::string closingAfterManualEntry() { return "\r\nPress any key to exit"; }
+
+std::string completeUpdate(int deviceCode, Side side, bool promptRecognised)
+{
+    return productAccepted(deviceCode) + identified(side) +
+           upload(Stage::ProgrammableLogic, catalogueImage(fpgaImageIndex(deviceCode, side)).length) +
+           upload(Stage::Firmware, catalogueImage(0).length) + rebootWait(promptRecognised);
+}
+
+std::string webPackageConsole(const ImageFacts &image)
+{
+    return standInWarning() + line("\r\n Firmware data is valid !\r") +
+           format("\r\n Firmware CheckSum = %u !\r\n", (unsigned)image.checksum) +
+           format("\r\n Firmware CheckSum u = %u !\r\n", (unsigned)image.checksum) +
+           format("\r\n Firmware data length = %d !\r\n", image.length) + "\r\nPress any key to exit";
+}
+
+std::string visible(const std::string &bytes)
+{
+    std::string text;
+    for (unsigned char c : bytes) {
+        if (c == '\\') text += "\\\\";
+        else if (c == '\n') text += "\\n\n";
+        else if (c == '\r') text += "\\r";
+        else if (c == '\b') text += "\\b";
+        else if (c < 0x20 || c >= 0x7f) text += format("\\x%02x", c);
+        else text += (char)c;
+    }
+    return text;
+}
+
+} // namespace transcript
