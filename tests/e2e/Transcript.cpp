@@ -107,6 +107,7 @@ std::string discoveryFailed() { return std::string("FAILED") + "\n\r\n\rEnter th
 std::string openingPort(int com) { return format("\r\nOpening COM%d....................", com); }
 std::string portOpened() { return line("OK\r") + "\n\r\n\rEnter the BAUD RATE       : "; }
 std::string openFailed(int com) { return format("ERROR: Opening COM%d failed !", com); }
+std::string configurationFailed(int com) { return format("ERROR: COM%d configuration failed !", com); }
 std::string settingRate(int rate) { return format("\r\nSetting baud rate at %d..........", rate); }
 std::string rateSet() { return line("OK\r"); }
 std::string notANumber() { return "\r\nERROR: A decimal number was expected !"; }

@@ -39,6 +39,7 @@ std::string discoveryFailed();         // completes the detection line, asks for
 std::string openingPort(int com);      // after the operator typed the port
 std::string portOpened();              // ... and asks for the rate
 std::string openFailed(int com);       // the serial layer's complaint
+std::string configurationFailed(int com); // ... about a port that refuses its settings
 std::string settingRate(int rate);     // after the operator typed the rate
 std::string rateSet();
 std::string notANumber();              // input that is not a decimal number

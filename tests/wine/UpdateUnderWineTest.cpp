@@ -61,6 +61,20 @@ TEST(ClosingMessageUnderWine, WaitsForAKeyAndEndsWithIt)
     EXPECT_EQ(visible(pressed.out), visible(expected));
 }
 
+// A device that opens but is no serial port: the Win32 settings calls refuse it, and the
+// serial layer closes it again. (The native layer's own stand-ins are checked by its tests.)
+TEST(ManualEntryUnderWine, APortThatRefusesItsSettings)
+{
+    using namespace transcript;
+    winetest::WineToolRunner runner;
+    runner.namePort(33, "/dev/null");
+    const testsupport::RunResult run = runner.run(e2e::Program::Update, "33\n", 30000);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitStatus, 255);
+    EXPECT_EQ(visible(run.out), visible(announcement() + discoveryFailed() + openingPort(33) +
+                                        configurationFailed(33) + closingAfterManualEntry()));
+}
+
 INSTANTIATE_TEST_SUITE_P(Wine, UpdateUnderWine, ::testing::ValuesIn(rowsBeforeTheReboot()),
                          [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
 
