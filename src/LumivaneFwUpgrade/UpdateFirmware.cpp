@@ -185,6 +185,10 @@ int parseVersionReply(const char *reply, VersionReply *version)
     int converted = sscanf(reply, "%d.%d.%d %63s %d.%d %d", &version->fw_ver, &version->fw_rev,
                            &version->fw_sub, word, &version->fpga_ver, &version->fpga_rev,
                            &version->fpga_type);
+    // A reply without any field (empty or blank) is EOF to sscanf: none was read.
+    if (converted < 0) {
+        converted = 0;
+    }
     if (converted >= 4 && strlen(word) >= sizeof version->model) {
         version->fpga_type = -1;
         return 3;
