@@ -69,24 +69,32 @@ void queryVersion(VersionReply *version)
     }
 }
 
-// Asks for the identity with each known text in turn; returns 'T', 'R', or 0 when none matched.
-char identifyUnit(void)
+// What the operator is shown for each side, whichever generation of its text matched.
+struct UnitSide {
+    const char *okLine;
+    const char *shownIdentity;
+};
+const UnitSide TX_SIDE = {"TX OK\r", VALIDATE_TX_PRODUCT_ID_STRING};
+const UnitSide RX_SIDE = {"RX OK\r", VALIDATE_RX_PRODUCT_ID_STRING};
+
+// Asks for the identity with each known text in turn; each try is a fresh exchange.
+const UnitSide *identifyUnit(void)
 {
     static const struct {
         const char *text;
-        char side;
+        const UnitSide *side;
     } identities[] = {
-        {VALIDATE_TX_PRODUCT_ID_STRING, 'T'},
-        {VALIDATE_TX2_PRODUCT_ID_STRING, 'T'},
-        {VALIDATE_RX_PRODUCT_ID_STRING, 'R'},
-        {VALIDATE_RX2_PRODUCT_ID_STRING, 'R'},
+        {VALIDATE_TX_PRODUCT_ID_STRING, &TX_SIDE},
+        {VALIDATE_TX2_PRODUCT_ID_STRING, &TX_SIDE},
+        {VALIDATE_RX_PRODUCT_ID_STRING, &RX_SIDE},
+        {VALIDATE_RX2_PRODUCT_ID_STRING, &RX_SIDE},
     };
     for (const auto &identity : identities) {
         if (sendCommand((char *)"%fw -p", 0, 1, (char *)identity.text)) {
             return identity.side;
         }
     }
-    return 0;
+    return NULL;
 }
 
 BOOL uploadImage(const UploadStage &stage, char *sourceText)
@@ -177,6 +185,10 @@ int parseVersionReply(const char *reply, VersionReply *version)
     int converted = sscanf(reply, "%d.%d.%d %63s %d.%d %d", &version->fw_ver, &version->fw_rev,
                            &version->fw_sub, word, &version->fpga_ver, &version->fpga_rev,
                            &version->fpga_type);
+    // A reply without any field (empty or blank) is EOF to sscanf: none was read.
+    if (converted < 0) {
+        converted = 0;
+    }
     if (converted >= 4 && strlen(word) >= sizeof version->model) {
         version->fpga_type = -1;
         return 3;
@@ -210,24 +222,15 @@ BOOL updateFirmware(void)
         return FALSE;
     }
 
-    int page_idx = 0;
-    switch (identifyUnit()) {
-    case 'T':
-        puts("TX OK\r");
-        fputs(VALIDATE_TX_PRODUCT_ID_STRING, stdout);
-        puts("\r");
-        page_idx = txPage;
-        break;
-    case 'R':
-        puts("RX OK\r");
-        fputs(VALIDATE_RX_PRODUCT_ID_STRING, stdout);
-        puts("\r");
-        page_idx = rxPage;
-        break;
-    default:
+    const UnitSide *side = identifyUnit();
+    if (side == NULL) {
         puts("FAILED\r");
         return FALSE;
     }
+    puts(side->okLine);
+    fputs(side->shownIdentity, stdout);
+    puts("\r");
+    int page_idx = side == &TX_SIDE ? txPage : rxPage;
 
     gHexFPGA_Code = copyCatalogueText(page_idx);
     if (gHexFPGA_Code == NULL) {

@@ -1,4 +1,5 @@
 // The update tool: one update per run, no arguments.
+#include <climits>
 #include <cstdio>
 
 #include "ComPortAPI.h"
@@ -7,14 +8,21 @@
 namespace {
 
 // Reads one decimal number typed by the operator. Anything else is refused: keeping an older
-// value would open a port, or set a rate, that the operator never chose.
+// value would open a port, or set a rate, that the operator never chose. So is a number beyond
+// an int, which would otherwise come out as another one (4294967299 as port 3).
 BOOL readNumberFromOperator(int *value)
 {
-    if (scanf("%d", value) == 1) {
-        return TRUE;
+    long long typed = 0;
+    if (scanf("%lld", &typed) != 1) {
+        fputs("\r\nERROR: A decimal number was expected !", stdout);
+        return FALSE;
     }
-    fputs("\r\nERROR: A decimal number was expected !", stdout);
-    return FALSE;
+    if (typed < INT_MIN || typed > INT_MAX) {
+        fputs("\r\nERROR: The number is out of range !", stdout);
+        return FALSE;
+    }
+    *value = (int)typed;
+    return TRUE;
 }
 
 // Asks the operator for the port and the rate when discovery found nothing; leaves the port

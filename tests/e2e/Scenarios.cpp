@@ -392,6 +392,7 @@ void runScenario(ToolRunner &runner, const Scenario &scenario)
     }
     const bool waits = scenario.reboot != Reboot::NotReached;
     std::vector<std::unique_ptr<testsupport::SimUnit>> units;
+    std::vector<std::unique_ptr<testsupport::HeldPort>> heldPorts;
     for (const UnitOnPort &unit : scenario.units) {
         std::vector<std::string> options = unit.options;
         for (const std::string &option : rebootOptions(scenario.reboot, runner.realRebootWait())) {
@@ -400,6 +401,10 @@ void runScenario(ToolRunner &runner, const Scenario &scenario)
         units.push_back(std::make_unique<testsupport::SimUnit>(options));
         ASSERT_TRUE(units.back()->start()) << units.back()->error();
         runner.namePort(unit.com, units.back()->slavePath());
+        if (unit.heldByAnotherProgram) {
+            heldPorts.push_back(std::make_unique<testsupport::HeldPort>(units.back()->slavePath()));
+            ASSERT_TRUE(heldPorts.back()->ok()) << "COM" << unit.com << " could not be held";
+        }
     }
 
     // Twice the time a good run takes, and the wait: a failure, never a hang.

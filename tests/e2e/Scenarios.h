@@ -24,10 +24,12 @@ enum class Reboot {
     PromptTooEarly, // the prompt comes before the second read, which then finds nothing
 };
 
-// A unitsim on port COMn with its options (role, rate, faults; never ports or report).
+// A unitsim on port COMn with its options (role, rate, faults; never ports or report),
+// and whether another program holds its port for the whole run.
 struct UnitOnPort {
     int com;
     std::vector<std::string> options;
+    bool heldByAnotherProgram = false;
 };
 
 // The final report of each unit, by port number.

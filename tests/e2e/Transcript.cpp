@@ -111,6 +111,7 @@ std::string configurationFailed(int com) { return format("ERROR: COM%d configura
 std::string settingRate(int rate) { return format("\r\nSetting baud rate at %d..........", rate); }
 std::string rateSet() { return line("OK\r"); }
 std::string notANumber() { return "\r\nERROR: A decimal number was expected !"; }
+std::string numberOutOfRange() { return "\r\nERROR: The number is out of range !"; }
 
 std::string versionLines(int fwVer, int fwRev, int fwSub, const std::string &model, int fpgaVer, int fpgaRev,
                          int deviceCode)
@@ -157,23 +158,41 @@ std::string sending(Stage stage)
                       "Sending data ...................................... ");
 }
 
-std::string percentages(int length)
+namespace {
+
+const long long DATA_BLOCK = 10240;
+
+std::string erasePercentage(long long shown) { return shown <= 9 ? "\b\b" : "\b\b\b"; }
+
+// "1%", then the value shown after each of the first `writes` whole writes; `shown` is
+// left at the last value shown ("1%" counts as 0).
+std::string percentagesAfterWrites(int length, long long writes, long long &shown)
 {
-    // One update per 10,240-byte write; the shown value is erased with as many
-    // backspaces as it has digits ("1%" counts as 0).
-    const long long block = 10240;
     std::string text = "1%";
-    long long shown = 0;
-    for (long long sent = block; length - (sent - block) > block; sent += block) {
-        text += shown <= 9 ? "\b\b" : "\b\b\b";
+    shown = 0;
+    for (long long sent = DATA_BLOCK; sent <= writes * DATA_BLOCK; sent += DATA_BLOCK) {
+        text += erasePercentage(shown);
         shown = sent * 100 / length;
         text += format("%lld%%", shown);
     }
-    if (length > 0) {
-        text += shown <= 9 ? "\b\b" : "\b\b\b";
-        text += "100%";
-    }
     return text;
+}
+
+} // namespace
+
+std::string percentages(int length)
+{
+    // One update per 10,240-byte write; the last write, of 1 to 10,240 bytes, shows 100%.
+    long long shown = 0;
+    if (length <= 0) return percentagesAfterWrites(length, 0, shown);
+    std::string text = percentagesAfterWrites(length, (length - 1) / DATA_BLOCK, shown);
+    return text + erasePercentage(shown) + "100%";
+}
+
+std::string percentagesUntilFailedWrite(int length, int writes)
+{
+    long long shown = 0;
+    return percentagesAfterWrites(length, writes, shown);
 }
 
 std::string replyRefused(const std::string &received)

@@ -43,6 +43,7 @@ std::string configurationFailed(int com); // ... about a port that refuses its s
 std::string settingRate(int rate);     // after the operator typed the rate
 std::string rateSet();
 std::string notANumber();              // input that is not a decimal number
+std::string numberOutOfRange();        // a decimal number beyond the range of an int
 
 // The update procedure.
 std::string versionLines(int fwVer, int fwRev, int fwSub, const std::string &model, int fpgaVer, int fpgaRev,
@@ -59,6 +60,8 @@ std::string unitNotReady();
 std::string sending(Stage stage);
 // The running percentage of one transfer of `length` bytes, "1%" to "100%" with its backspaces.
 std::string percentages(int length);
+// The same for a transfer whose write after the first `writes` whole 10,240-byte writes failed.
+std::string percentagesUntilFailedWrite(int length, int writes);
 std::string replyRefused(const std::string &received); // a reply other than "SUCCESS"
 std::string transferFailed();
 // A whole stage that went well (the firmware stage's "OK" comes with the reboot wait).

@@ -120,7 +120,7 @@ TEST_F(CommandExchangeTest, WhatComesAfterALongerPauseIsLeftForTheNextRead)
 TEST_F(CommandExchangeTest, AReplyLongerThanItsCapacityIsReadToItsEndAndFailsTheMatch)
 {
     const size_t capacity = DATA_BUFFER_SIZE - 1;
-    PtyPeer unit(pty, [capacity](Pty &p, const std::atomic<bool> &stop) {
+    PtyPeer unit(pty, [](Pty &p, const std::atomic<bool> &stop) {
         receiveBytes(p, strlen("%%%fw -p\n\r"), stop);
         std::string chunk(4096, 'A');
         for (size_t sent = 0; sent <= capacity && !stop; sent += chunk.size()) {
