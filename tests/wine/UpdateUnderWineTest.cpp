@@ -1,7 +1,9 @@
 // The update scenarios played by LumivaneFwUpgrade.exe under Wine, with the native runs' rows
-// and expectations. The .exe spends its reboot wait for real (138 s, run one at a time in the
-// shared prefix), so only the road of one update goes through it (FullUpdateUnderWineTest);
-// the other rows that reach the reboot differ from it only in what the native runs check.
+// and expectations: every row that stops before the reboot. The .exe spends its reboot wait
+// for real, and the Wine tests run one at a time in their shared prefix, so of the rows that
+// reach the reboot only the road of one update runs here (FullUpdateUnderWineTest); the others
+// change only the unit's side and its timing after the reboot, which the native runs check
+// with a recorded wait, and would cost another 140 s each.
 #include <gtest/gtest.h>
 
 #include <map>

@@ -28,8 +28,6 @@ void WinePrefix::namePort(int com, const std::string &devicePath)
     envCommand({"port", LUMIVANE_WINE_PREFIX, std::to_string(com), devicePath});
 }
 
-void WinePrefix::makeAbsent(int com) { envCommand({"port", LUMIVANE_WINE_PREFIX, std::to_string(com), "absent"}); }
-
 void WinePrefix::envCommand(const std::vector<std::string> &arguments) const
 {
     testsupport::RunOptions options;

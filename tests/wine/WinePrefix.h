@@ -30,9 +30,9 @@ public:
     WinePrefix(const WinePrefix &) = delete;
     WinePrefix &operator=(const WinePrefix &) = delete;
 
-    // COMn opens devicePath (a terminal: a simulated unit's line), or fails to open.
+    // COMn opens devicePath (a terminal: a simulated unit's line; /dev/null opens but refuses
+    // every setting). Ports never named fail to open.
     void namePort(int com, const std::string &devicePath);
-    void makeAbsent(int com);
 
     // Runs a Windows program to its end in workDir ("": anywhere). Its console is a terminal
     // on which `keys` are typed ahead, a line feed being Enter. The terminal stays open, so a
