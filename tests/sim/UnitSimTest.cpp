@@ -291,4 +291,39 @@ TEST(UnitSim, PacedUnitTakesImageBytesNoFasterThanTheLine)
     EXPECT_LT(spanMs, 1000);
 }
 
+// A real driver queues at most 8192 bytes, so the last write returns 0.71 s before the line has
+// carried its last byte, not the 2.6 s the whole image takes: the reply must come within the
+// tool's 1,000 ms time-out, and the report must still account for the whole line time.
+TEST(UnitSim, PacedUnitLetsNoMoreThanTheDriverQueueWaitBehindTheLastWrite)
+{
+    SimUnit unit({"--pace"});
+    ASSERT_TRUE(unit.start()) << unit.error();
+    Client client(unit.slavePath());
+    client.setLine(115200, true);
+    const size_t length = 30000; // more than the pseudo-terminal itself holds
+    const std::string image(length, '\x5a');
+    client.command("%fw -l " + std::to_string(uint32_t(0) - uint32_t(length) * 0x5au) + " " + std::to_string(length));
+    ASSERT_EQ(client.reply(), "Ready");
+    client.send(image);
+    std::string reply;
+    double lastPieceMs = 0;
+    for (const Client::Piece &piece : client.pieces(1000)) { // the tool's data time-out
+        reply += piece.bytes;
+        lastPieceMs = piece.atMs;
+    }
+    EXPECT_EQ(reply, "SUCCESS");
+    const double queueMs = 8192 * 10e3 / 115200;
+    EXPECT_GE(lastPieceMs, queueMs - 100);
+    EXPECT_LT(lastPieceMs, 1000);
+
+    const Json image0 = unit.report()["images"][0];
+    EXPECT_EQ(image0["verdict"].str(), "ok");
+    const double waitMs = double(image0["write_wait_us"].u64()) / 1000;
+    const double lineMs = double(image0["last_byte_us"].u64() - image0["first_byte_us"].u64()) / 1000 + waitMs;
+    const double imageMs = length * 10e3 / 115200;
+    EXPECT_GE(waitMs, imageMs - queueMs - 200);
+    EXPECT_GE(lineMs, imageMs - 10);
+    EXPECT_LT(lineMs, imageMs + 300);
+}
+
 } // namespace
