@@ -326,4 +326,29 @@ TEST(UnitSim, PacedUnitLetsNoMoreThanTheDriverQueueWaitBehindTheLastWrite)
     EXPECT_LT(lineMs, imageMs + 300);
 }
 
+// Time skipped for a write that would have waited is counted; a line left idle stays idle.
+TEST(UnitSim, PacedUnitCountsTheLineIdleWhileTheWriterPauses)
+{
+    SimUnit unit({"--pace"});
+    ASSERT_TRUE(unit.start()) << unit.error();
+    Client client(unit.slavePath());
+    client.setLine(115200, true);
+    const std::string block(10240, '\x5a');
+    client.command("%fw -l " + std::to_string(uint32_t(0) - 20480u * 0x5au) + " 20480");
+    ASSERT_EQ(client.reply(), "Ready");
+    // The first write fills the driver's queue and returns once 2048 bytes have crossed (178 ms);
+    // the queue empties 711 ms later, so the line is idle for 489 ms of the 1,200 ms pause.
+    client.send(block);
+    usleep(1200 * 1000);
+    client.send(block);
+    EXPECT_EQ(client.reply(1000), "SUCCESS");
+
+    const Json image0 = unit.report()["images"][0];
+    const double lineMs = double(image0["last_byte_us"].u64() - image0["first_byte_us"].u64() +
+                                 image0["write_wait_us"].u64()) / 1000;
+    const double imageMs = 20480 * 10e3 / 115200;
+    EXPECT_GE(lineMs, imageMs + 450);
+    EXPECT_LT(lineMs, imageMs + 800);
+}
+
 } // namespace
