@@ -1,5 +1,7 @@
 #include "Console.h"
 
+#include "LinePacer.h"
+
 #include <algorithm>
 
 namespace {
@@ -123,7 +125,8 @@ std::string Console::garbledUnlessAt(const std::string &text, const LineSettings
     return line.rate == rate_ ? text : garble(text, line.rate, rate_);
 }
 
-void Console::onInput(const uint8_t *bytes, size_t count, uint64_t now, const LineSettings &line)
+void Console::onInput(const uint8_t *bytes, size_t count, uint64_t now, const LineSettings &line,
+                      bool carriedAhead)
 {
     while (count > 0) {
         if (mode_ == Mode::Rebooting) {
@@ -131,7 +134,7 @@ void Console::onInput(const uint8_t *bytes, size_t count, uint64_t now, const Li
             return;
         }
         if (mode_ == Mode::Image) {
-            size_t taken = takeImage(bytes, count, now, line);
+            size_t taken = takeImage(bytes, count, now, line, carriedAhead);
             bytes += taken;
             count -= taken;
             continue;
@@ -208,7 +211,8 @@ void Console::startImage(CommandKind kind, uint32_t checksum, uint64_t length, u
     else changed(now);
 }
 
-size_t Console::takeImage(const uint8_t *bytes, size_t count, uint64_t now, const LineSettings &line)
+size_t Console::takeImage(const uint8_t *bytes, size_t count, uint64_t now, const LineSettings &line,
+                          bool carriedAhead)
 {
     ImageRecord &image = report_.images.back();
     if (image.bytesReceived == 0) {
@@ -220,6 +224,7 @@ size_t Console::takeImage(const uint8_t *bytes, size_t count, uint64_t now, cons
     image.flowOk = image.flowOk && line.crtscts;
     const size_t taken = size_t(std::min<uint64_t>(count, image.announcedLength - image.bytesReceived));
     image.take(bytes, taken);
+    if (carriedAhead) image.writeWaitUs += double(taken) * byteTimeUs(line.rate);
     image.lastByteUs = now;
     checkTransferPoints(now);
     if (image.bytesReceived == image.announcedLength) finishImage(now, line);

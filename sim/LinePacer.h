@@ -5,9 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 
+// How long one byte takes to cross a line at `rate` baud, in microseconds (0 at rate 0).
+inline double byteTimeUs(unsigned rate) { return rate ? 10e6 / rate : 0; }
+
 class LinePacer {
 public:
-    void setRate(unsigned rate) { byteUs_ = rate ? 10e6 / rate : 0; }
+    void setRate(unsigned rate) { byteUs_ = byteTimeUs(rate); }
     bool running() const { return running_; }
     void start(uint64_t now);
     void stop() { running_ = false; }

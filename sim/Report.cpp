@@ -80,6 +80,7 @@ std::string Report::toJson() const
                       field("rate", i.rate) + "," + flag("crtscts", i.crtscts) + "," + flag("rate_ok", i.rateOk) + "," +
                       flag("flow_ok", i.flowOk) + "," +
                       field("first_byte_us", i.firstByteUs) + "," + field("last_byte_us", i.lastByteUs) + "," +
+                      field("write_wait_us", uint64_t(i.writeWaitUs + 0.5)) + "," +
                       text("verdict", i.verdict) + "}";
            })) + ",\n";
     out += " " + field("faults", array(faults, [](const FaultRecord &f) {

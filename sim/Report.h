@@ -17,8 +17,12 @@
 //                        bytes_received, checksum (0 minus the 32-bit sum of the bytes
 //                        received), fnv1a64 (16 hex digits over the bytes received), rate and
 //                        crtscts at the first byte, rate_ok and flow_ok (for every byte),
-//                        first_byte_us, last_byte_us, verdict (receiving, ok,
-//                        checksum-mismatch, wrong-rate, no-flow-control)
+//                        first_byte_us, last_byte_us (when the first and the last bytes
+//                        were taken off the line), write_wait_us (paced: the line time of
+//                        the bytes taken at once because a real driver would still have held
+//                        the tool's write for them; the image occupied the line for
+//                        last_byte_us - first_byte_us + write_wait_us), verdict (receiving,
+//                        ok, checksum-mismatch, wrong-rate, no-flow-control)
 //   faults[]             t_us, fault (silent, reply, huge-reply, trailing, garbage, split,
 //                        probe-ignored, stall, disconnect), detail
 //   ignored_bytes        bytes that came while the unit rebooted
@@ -51,6 +55,7 @@ struct ImageRecord {
     bool flowOk = true;    // every byte came with CRTSCTS set
     uint64_t firstByteUs = 0;
     uint64_t lastByteUs = 0;
+    double writeWaitUs = 0; // line time of the bytes carried ahead (see DriverQueue)
     std::string verdict = "receiving"; // ok, checksum-mismatch, wrong-rate, no-flow-control, incomplete
 
     void take(const uint8_t *bytes, size_t count);

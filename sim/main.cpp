@@ -1,6 +1,7 @@
 // unitsim: a simulated extender unit on a pseudo-terminal (see --help).
 #include "Clock.h"
 #include "Console.h"
+#include "DriverQueue.h"
 #include "LinePacer.h"
 #include "Options.h"
 #include "Outbox.h"
@@ -104,15 +105,14 @@ private:
         const size_t limit = std::min<size_t>(console_.inputLimit(now), sizeof buffer_);
         if (limit == 0) {
             rxPacer_.stop(); // the unit is not reading: the line waits (flow control)
-        } else if (!options_.pace || !rxPacer_.running()) {
-            fd.events |= POLLIN;
         } else {
-            const size_t allowed = std::min(limit, rxPacer_.allowance(now));
-            if (allowed > 0) {
-                takeInput(allowed);
-                return;
+            // Even while its queue holds bytes, a paced unit reads what comes at once, so that
+            // the queue always holds everything the tool has handed over.
+            fd.events |= POLLIN;
+            if (options_.pace && queue_.size() > 0) {
+                if (takeQueuedInput(now, limit)) return;
+                wakeAt(rxPacer_.nextByteAt());
             }
-            wakeAt(rxPacer_.nextByteAt());
         }
 
         uint64_t timeout = kMaxSleepUs;
@@ -120,31 +120,62 @@ private:
         if (waitFor(&fd, timeout, waitMask) <= 0) return;
 
         if (fd.revents & POLLIN) {
-            // A paced line starts carrying bytes now; they are taken as they cross it.
-            if (options_.pace) rxPacer_.start(monotonicUs());
+            if (options_.pace) queueInput();
             else takeInput(limit);
             return;
         }
         if (fd.revents & (POLLHUP | POLLERR) || out.lineGone) portClosed();
     }
 
-    void takeInput(size_t asked)
+    // One read of what the tool has handed over: the byte count, 0 when nothing waits, -1
+    // when the other side is gone (the port is then closed).
+    ssize_t readLine(size_t asked)
     {
         const ssize_t count = read(line_.fd(), buffer_, asked);
-        if (count > 0) {
-            if (options_.pace) {
-                rxPacer_.consumed(size_t(count));
-                // Fewer bytes than the line could have carried: it has fallen idle.
-                if (size_t(count) < asked) rxPacer_.stop();
-            }
-            // The settings as they are once the bytes are here: the tool sets the rate before
-            // it writes, so these are the ones the bytes crossed the line with.
-            console_.onInput(buffer_, size_t(count), monotonicUs(), line_.settings());
-        } else if (count < 0 && errno == EAGAIN) {
-            rxPacer_.stop();
-        } else {
-            portClosed(); // EIO: the other side is gone
+        if (count > 0) return count;
+        if (count < 0 && errno == EAGAIN) return 0;
+        portClosed(); // EIO: the other side is gone
+        return -1;
+    }
+
+    void takeInput(size_t asked)
+    {
+        const ssize_t count = readLine(asked);
+        if (count > 0) deliver(buffer_, size_t(count), false);
+    }
+
+    void queueInput()
+    {
+        const ssize_t count = readLine(sizeof buffer_);
+        if (count > 0) queue_.append(buffer_, size_t(count));
+    }
+
+    // Takes queued bytes as the paced line carries them, and at once those beyond the driver's
+    // queue (see DriverQueue). Returns whether it took any.
+    bool takeQueuedInput(uint64_t now, size_t limit)
+    {
+        // An idle line starts carrying bytes from the moment they are there.
+        if (!rxPacer_.running()) rxPacer_.start(now);
+        if (const size_t ahead = std::min(limit, queue_.overflow())) {
+            deliver(queue_.front(), ahead, true);
+            queue_.pop(ahead);
+            return true;
         }
+        const size_t carried = std::min({limit, queue_.size(), rxPacer_.allowance(now)});
+        if (carried == 0) return false;
+        rxPacer_.consumed(carried);
+        deliver(queue_.front(), carried, false);
+        queue_.pop(carried);
+        // Nothing left to carry: the line falls idle until the tool hands over more.
+        if (queue_.size() == 0) rxPacer_.stop();
+        return true;
+    }
+
+    void deliver(const uint8_t *bytes, size_t count, bool carriedAhead)
+    {
+        // The settings as they are once the bytes are here: the tool sets the rate before it
+        // writes, so these are the ones the bytes crossed the line with.
+        console_.onInput(bytes, count, monotonicUs(), line_.settings(), carriedAhead);
     }
 
     void portClosed()
@@ -152,6 +183,7 @@ private:
         connected_ = false;
         // What was on its way to a closed port is lost, as on a real line.
         outbox_.clear();
+        queue_.clear();
         rxPacer_.stop();
         txPacer_.stop();
         console_.onPortClosed();
@@ -162,6 +194,7 @@ private:
     Report report_;
     Outbox outbox_;
     Console console_;
+    DriverQueue queue_; // paced input the line has not carried yet
     LinePacer rxPacer_, txPacer_;
     bool connected_ = false;
     uint8_t buffer_[65536];
