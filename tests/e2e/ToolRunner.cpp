@@ -8,11 +8,7 @@ NativeToolRunner::NativeToolRunner(bool realRebootWait) : realRebootWait_(realRe
 
 void NativeToolRunner::namePort(int com, const std::string &devicePath)
 {
-    const std::string entry = ports_.portPath(com);
-    unlink(entry.c_str());
-    if (symlink(devicePath.c_str(), entry.c_str()) != 0) {
-        perror(entry.c_str());
-    }
+    ports_.name(com, devicePath);
 }
 
 testsupport::RunResult NativeToolRunner::run(Program program, const std::string &typed, int timeoutMs,

@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -74,7 +73,7 @@ struct OpenFailure {
 class OpenFailureTest : public LinkTest, public ::testing::WithParamInterface<OpenFailure> {};
 
 // As root TIOCEXCL does not stop a second open, so a port counts as held through its
-// lock: the holder here takes the same flock that another instance of the tool takes.
+// lock: the holder takes the same flock that another instance of the tool takes.
 TEST_P(OpenFailureTest, PrintsItsMessageAndLeavesNoPortOpen)
 {
     Pty pty;
@@ -85,14 +84,13 @@ TEST_P(OpenFailureTest, PrintsItsMessageAndLeavesNoPortOpen)
     std::string notATerminal = ports.path() + "/../plain-file";
     std::ofstream(notATerminal) << "x";
     ports.name(4, notATerminal);
-    int holder = open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_EQ(0, flock(holder, LOCK_EX | LOCK_NB));
+    testsupport::HeldPort holder(pty.slavePath());
+    ASSERT_TRUE(holder.ok());
 
     testing::internal::CaptureStdout();
     EXPECT_FALSE(ComPortAPI_OpenCOM(GetParam().portNumber));
     EXPECT_EQ(GetParam().message, testing::internal::GetCapturedStdout());
     EXPECT_EQ(INVALID_HANDLE_VALUE, g_hCOM);
-    close(holder);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
@@ -74,13 +73,12 @@ TEST_F(DiscoveryTest, SkipsAPortThatAnotherProgramHolds)
     ProbeAnswerer held(heldLine, 115200);
     ProbeAnswerer unit(unitLine, 115200);
     // Root ignores TIOCEXCL; the lock is what marks a port as held.
-    int holder = open(heldLine.slavePath().c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_EQ(0, flock(holder, LOCK_EX | LOCK_NB));
+    testsupport::HeldPort holder(heldLine.slavePath());
+    ASSERT_TRUE(holder.ok());
 
     EXPECT_TRUE(detectSilently());
     EXPECT_EQ(2, gComPortNumber);
     EXPECT_THAT(held.probeRates(), IsEmpty());
-    close(holder);
 }
 
 TEST_F(DiscoveryTest, AfterFailingLeavesNoPortOpenAndTheLastRateRecorded)

@@ -10,17 +10,23 @@
 #include "ComPortAPI.h"
 #include "LumivaneFwUpgrade.h"
 #include "PtyPeer.h"
+#include "SimUnit.h"
 
 class LinkTest : public ::testing::Test {
 protected:
-    LinkTest() : buffer_(DATA_BUFFER_SIZE, '\0') { gDataBuffer = buffer_.data(); }
+    LinkTest() : buffer_(DATA_BUFFER_SIZE, '\0')
+    {
+        gDataBuffer = buffer_.data();
+        // The tool's serial layer finds its ports through this, in this very process.
+        setenv("XDG_CONFIG_HOME", ports.configHome().c_str(), 1);
+    }
     ~LinkTest() override
     {
         ComPortAPI_CloseCOM();
         gDataBuffer = nullptr;
     }
 
-    PortsDirectory ports;
+    testsupport::PortsDir ports;
 
 private:
     std::vector<char> buffer_;

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <stdexcept>
 
 namespace {
@@ -31,26 +30,6 @@ void require(bool ok, const char *what)
 }
 
 } // namespace
-
-PortsDirectory::PortsDirectory()
-{
-    char pattern[] = "/tmp/lumivane-link-XXXXXX";
-    require(mkdtemp(pattern) != nullptr, "mkdtemp");
-    root_ = pattern;
-    std::filesystem::create_directories(path());
-    setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
-}
-
-PortsDirectory::~PortsDirectory()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-}
-
-void PortsDirectory::name(int portNumber, const std::string &target) const
-{
-    std::filesystem::create_symlink(target, path() + "/com" + std::to_string(portNumber));
-}
 
 Pty::Pty()
 {

@@ -10,19 +10,6 @@
 #include <thread>
 #include <vector>
 
-// A private $XDG_CONFIG_HOME holding LumivaneFwUpgrade/ports/; removed at the end.
-class PortsDirectory {
-public:
-    PortsDirectory();
-    ~PortsDirectory();
-    // Makes entry comN a symbolic link to target.
-    void name(int portNumber, const std::string &target) const;
-    std::string path() const { return root_ + "/LumivaneFwUpgrade/ports"; }
-
-private:
-    std::string root_;
-};
-
 // A pseudo-terminal. The master side stands for the unit; the slave is what the tool opens.
 // The pty keeps a slave descriptor of its own so that the master does not see a hang-up
 // while the tool has the port closed.

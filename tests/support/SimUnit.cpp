@@ -28,6 +28,15 @@ PortsDir::PortsDir() : ports_(dir_.path() + "/LumivaneFwUpgrade/ports")
     mkdir(ports_.c_str(), 0755);
 }
 
+void PortsDir::name(int com, const std::string &devicePath) const
+{
+    const std::string entry = portPath(com);
+    unlink(entry.c_str());
+    if (symlink(devicePath.c_str(), entry.c_str()) != 0) {
+        perror(entry.c_str());
+    }
+}
+
 HeldPort::HeldPort(const std::string &path) : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
 {
     if (fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) != 0) {

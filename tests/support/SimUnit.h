@@ -31,6 +31,8 @@ public:
     const std::string &configHome() const { return dir_.path(); }
     const std::string &path() const { return ports_; }
     std::string portPath(int com) const { return ports_ + "/com" + std::to_string(com); }
+    // Makes comN a symbolic link to the terminal at devicePath, replacing any earlier entry.
+    void name(int com, const std::string &devicePath) const;
     // The environment entry that points the tool at this directory.
     std::pair<std::string, std::string> env() const { return {"XDG_CONFIG_HOME", configHome()}; }
 
