@@ -6,8 +6,9 @@
 #include <cstdint>
 
 #include "Platform.h"
+#include "ReleaseManifest.h"
 
-#define FIRMWARE_VERSION_TO_UPLOAD "1.0.8"
+#define FIRMWARE_VERSION_TO_UPLOAD RELEASE_FIRMWARE_VERSION
 #define DATA_BUFFER_SIZE (1024 * 1000)
 #define CONCAT_BUFFER_SIZE (4 * 1024 * 1024)
 

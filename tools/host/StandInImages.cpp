@@ -1,14 +1,16 @@
 // Writes the stand-in firmware image set: five Intel HEX texts with the record layout,
-// lengths and checksums of the R1_08 release, but data bytes of their own. A stand-in
-// build embeds them so that everything but a real unit can be exercised.
+// lengths and checksums of the release manifest's files, but data bytes of their own. A
+// stand-in build embeds them so that everything but a real unit can be exercised.
 //
-// Usage: StandInImages <output dir> <five file names in catalogue order>
+// Usage: StandInImages <output dir>
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "ReleaseManifest.h"
 
 namespace {
 
@@ -78,30 +80,40 @@ std::vector<uint8_t> bitstreamHeader()
     return header;
 }
 
-ImagePlan bitstreamPlan(uint32_t fullRecords, uint32_t lastRecordSize, uint32_t checksum, uint64_t seed)
+// A bitstream is full 16-byte records from address 0 and one shorter last record. Its flat
+// length gives the full records, its text length the size of the last one: each upper address
+// line takes 17 characters, each full record 45, the last 13 + 2 per byte, the end record 13.
+ImagePlan bitstreamPlan(const ReleaseEntry &entry, uint64_t seed)
 {
-    ImagePlan plan{ImageKind::Bitstream, 0x0000, {{0, {{fullRecords, 16}, {1, lastRecordSize}}}}, {}, checksum, false, seed};
+    uint32_t fullRecords = (uint32_t)entry.flatLength / 16;
+    uint32_t upperAddressLines = (fullRecords * 16 >> 16) + 1;
+    uint32_t lastRecordSize = ((uint32_t)entry.textLength - 17 * upperAddressLines - 45 * fullRecords - 26) / 2;
+    ImagePlan plan{ImageKind::Bitstream, 0x0000, {{0, {{fullRecords, 16}, {1, lastRecordSize}}}}, {}, entry.checksum, false, seed};
     plan.fixed.push_back({0, bitstreamHeader()});
     plan.fixed.push_back({fullRecords * 16, repeated(NOOP_WORD, 4, lastRecordSize / 4)});
     return plan;
 }
 
+// The microcontroller image keeps the record layout of R1_08's: code from 0x8000 and a table
+// from 107520 to the flat length, under upper addresses 8000 and 8001, and a start address.
 std::vector<ImagePlan> releasePlans()
 {
+    const ReleaseEntry &mcuEntry = RELEASE_ENTRIES[0];
+    uint32_t tableRecords = ((uint32_t)mcuEntry.flatLength - 8 - 107520) / 16;
     ImagePlan mcu{ImageKind::Microcontroller,
                   0x8000,
-                  {{32768, {{4651, 16}, {1, 4}}}, {107520, {{795, 16}, {2, 8}}}},
+                  {{32768, {{4651, 16}, {1, 4}}}, {107520, {{tableRecords, 16}, {2, 8}}}},
                   {{32768, {0x48, 0x1F, 0xD7, 0x03, 0x80, 0x01, 0x45, 0x34, 0xE0, 0x8F, 0x10, 0, 0, 0, 0, 0}},
                    {107184, {0x2F, 0xED, 0xD8, 0x32}},
-                   {120248, {0x00, 0x02, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF}}},
-                  4278811789u,
+                   {(uint32_t)mcuEntry.flatLength, {0x00, 0x02, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF}}},
+                  mcuEntry.checksum,
                   true,
                   0x4C554D31};
-    return {mcu,
-            bitstreamPlan(65492, 4, 4281221843u, 0x4C554D32),
-            bitstreamPlan(75949, 12, 4278158974u, 0x4C554D33),
-            bitstreamPlan(48485, 4, 4282713783u, 0x4C554D34),
-            bitstreamPlan(57683, 8, 4280008477u, 0x4C554D35)};
+    std::vector<ImagePlan> plans = {mcu};
+    for (int index = 1; index < 5; index++) {
+        plans.push_back(bitstreamPlan(RELEASE_ENTRIES[index], 0x4C554D31 + index));
+    }
+    return plans;
 }
 
 struct FlatLayout {
@@ -269,14 +281,14 @@ std::string hexText(const ImagePlan &plan, const FlatLayout &flat)
 int main(int argc, char **argv)
 {
     std::vector<ImagePlan> plans = releasePlans();
-    if (argc != 2 + (int)plans.size()) {
-        fprintf(stderr, "usage: %s <output dir> <%zu image file names>\n", argv[0], plans.size());
+    if (argc != 2) {
+        fprintf(stderr, "usage: %s <output dir>\n", argv[0]);
         return 2;
     }
     for (size_t i = 0; i < plans.size(); i++) {
         FlatLayout flat = layOut(plans[i]);
         fillData(plans[i], flat);
-        std::string path = std::string(argv[1]) + "/" + argv[2 + i];
+        std::string path = std::string(argv[1]) + "/" + RELEASE_ENTRIES[i].file;
         std::string tmpPath = path + ".tmp";
         std::ofstream out(tmpPath, std::ios::binary);
         std::string text = hexText(plans[i], flat);
