@@ -1,5 +1,6 @@
-// The embedded catalogue against the R1_08 release figures: the texts' records, and what
-// the flat image builder and objcopy make of each.
+// The embedded catalogue against the release figures: the manifest's (names, text lengths,
+// lines, flat lengths, checksums) and R1_08's record layout; what the flat image builder and
+// objcopy make of each text.
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -10,6 +11,7 @@
 #include "BinImage.h"
 #include "ImageTestSupport.h"
 #include "LumivaneFwUpgrade.h"
+#include "ReleaseManifest.h"
 
 namespace {
 
@@ -17,19 +19,13 @@ using Range = std::pair<uint32_t, uint32_t>;  // both ends included
 
 struct CatalogueRow {
     int index;
-    const char *filePath;
-    int filePathLength;
     const char *array;
     size_t arraySize;
-    int textLength;
-    int lines;
     std::map<int, int> dataRecordsBySize;
     std::vector<uint16_t> upperAddresses;
     int startLinearAddressRecords;
     std::vector<Range> dataRanges;
-    int length;
     std::vector<uint8_t> bytesFromLength;
-    uint32_t checksum;
 };
 
 std::vector<uint16_t> upperAddressesUpTo(uint16_t last)
@@ -51,17 +47,16 @@ std::vector<uint8_t> noopWords(int count)
 }
 
 const CatalogueRow ROWS[] = {
-    {0, "MCU_6G-SDI_61_R1_08.hex", 23, MCU_6G_SDI_61_R1_08_hex, sizeof MCU_6G_SDI_61_R1_08_hex, 245217, 5453,
-     {{16, 5446}, {8, 2}, {4, 1}}, {0x8000, 0x8001}, 1, {{32768, 107187}, {107520, 120255}}, 120248,
-     {0x00, 0x02, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF}, 4278811789u},
-    {1, "M418263_R1_08_TX_V1.mcs", 23, M418263_R1_08_TX_V1_mcs, sizeof M418263_R1_08_TX_V1_mcs, 2947446, 65510,
-     {{16, 65492}, {4, 1}}, upperAddressesUpTo(0x000F), 0, {{0, 1047875}}, 1047872, noopWords(1), 4281221843u},
-    {2, "M418263_R1_08_RX_V1.mcs", 23, M418263_R1_08_RX_V1_mcs, sizeof M418263_R1_08_RX_V1_mcs, 3418078, 75970,
-     {{16, 75949}, {12, 1}}, upperAddressesUpTo(0x0012), 0, {{0, 1215195}}, 1215184, noopWords(3), 4278158974u},
-    {3, "M418263_R1_08_TX_XC7A35.mcs", 27, M418263_R1_08_TX_XC7A35_mcs, sizeof M418263_R1_08_TX_XC7A35_mcs, 2182063,
-     48499, {{16, 48485}, {4, 1}}, upperAddressesUpTo(0x000B), 0, {{0, 775763}}, 775760, noopWords(1), 4282713783u},
-    {4, "M418263_R1_08_RX_XC7A35.mcs", 27, M418263_R1_08_RX_XC7A35_mcs, sizeof M418263_R1_08_RX_XC7A35_mcs, 2596032,
-     57700, {{16, 57683}, {8, 1}}, upperAddressesUpTo(0x000E), 0, {{0, 922935}}, 922928, noopWords(2), 4280008477u},
+    {0, MCU_6G_SDI_61_R1_08_hex, sizeof MCU_6G_SDI_61_R1_08_hex, {{16, 5446}, {8, 2}, {4, 1}}, {0x8000, 0x8001}, 1,
+     {{32768, 107187}, {107520, 120255}}, {0x00, 0x02, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF}},
+    {1, M418263_R1_08_TX_V1_mcs, sizeof M418263_R1_08_TX_V1_mcs, {{16, 65492}, {4, 1}}, upperAddressesUpTo(0x000F), 0,
+     {{0, 1047875}}, noopWords(1)},
+    {2, M418263_R1_08_RX_V1_mcs, sizeof M418263_R1_08_RX_V1_mcs, {{16, 75949}, {12, 1}}, upperAddressesUpTo(0x0012), 0,
+     {{0, 1215195}}, noopWords(3)},
+    {3, M418263_R1_08_TX_XC7A35_mcs, sizeof M418263_R1_08_TX_XC7A35_mcs, {{16, 48485}, {4, 1}},
+     upperAddressesUpTo(0x000B), 0, {{0, 775763}}, noopWords(1)},
+    {4, M418263_R1_08_RX_XC7A35_mcs, sizeof M418263_R1_08_RX_XC7A35_mcs, {{16, 57683}, {8, 1}},
+     upperAddressesUpTo(0x000E), 0, {{0, 922935}}, noopWords(2)},
 };
 
 const autogen_files &entry(int index)
@@ -142,7 +137,7 @@ RecordSummary summarize(const std::vector<std::string> &textLines)
 
 void PrintTo(const CatalogueRow &row, std::ostream *os)
 {
-    *os << row.filePath;
+    *os << RELEASE_ENTRIES[row.index].file;
 }
 
 class Catalogue : public FlatImageTest, public ::testing::WithParamInterface<CatalogueRow> {};
@@ -150,14 +145,14 @@ class Catalogue : public FlatImageTest, public ::testing::WithParamInterface<Cat
 TEST_P(Catalogue, EntryNamesItsText)
 {
     const CatalogueRow &row = GetParam();
+    const ReleaseEntry &published = RELEASE_ENTRIES[row.index];
     const autogen_files &e = entry(row.index);
-    EXPECT_STREQ(e.filePath, row.filePath);
-    EXPECT_EQ(e.filePathLength, row.filePathLength);
-    EXPECT_EQ((int)strlen(e.filePath), row.filePathLength);
+    EXPECT_STREQ(e.filePath, published.file);
+    EXPECT_EQ(e.filePathLength, (int)strlen(published.file));
     EXPECT_EQ(e.fileData, row.array);
-    EXPECT_EQ(e.fileDataLength, row.textLength);
-    EXPECT_EQ((int)strlen(e.fileData), row.textLength);
-    EXPECT_EQ(row.arraySize, (size_t)row.textLength + 1);
+    EXPECT_EQ(e.fileDataLength, published.textLength);
+    EXPECT_EQ((int)strlen(e.fileData), published.textLength);
+    EXPECT_EQ(row.arraySize, (size_t)published.textLength + 1);
 }
 
 TEST_P(Catalogue, TextHoldsTheReleaseRecords)
@@ -167,9 +162,10 @@ TEST_P(Catalogue, TextHoldsTheReleaseRecords)
     ASSERT_GE(t.size(), 2u);
     EXPECT_EQ(t.substr(t.size() - 2), "\r\n");
     std::vector<std::string> textLines = lines(t);
-    EXPECT_EQ((int)textLines.size(), row.lines);
-    EXPECT_EQ(std::count(t.begin(), t.end(), ':'), row.lines);
-    EXPECT_EQ(std::count(t.begin(), t.end(), '\n'), row.lines);
+    const int publishedLines = RELEASE_ENTRIES[row.index].lines;
+    EXPECT_EQ((int)textLines.size(), publishedLines);
+    EXPECT_EQ(std::count(t.begin(), t.end(), ':'), publishedLines);
+    EXPECT_EQ(std::count(t.begin(), t.end(), '\n'), publishedLines);
     EXPECT_EQ(textLines.front().substr(7, 2), "04");
     EXPECT_EQ(textLines.back(), ":00000001FF");
 
@@ -188,11 +184,12 @@ TEST_P(Catalogue, FlatImageLengthChecksumAndTail)
     BuildResult result = build(text(row.index));
     ASSERT_TRUE(result.ok) << result.output;
     EXPECT_EQ(result.output, "");
-    EXPECT_EQ(result.length, row.length);
-    EXPECT_EQ(result.checksum, row.checksum);
-    EXPECT_TRUE(flatImageHolds((uint32_t)row.length, row.bytesFromLength));
+    const ReleaseEntry &published = RELEASE_ENTRIES[row.index];
+    EXPECT_EQ(result.length, published.flatLength);
+    EXPECT_EQ(result.checksum, published.checksum);
+    EXPECT_TRUE(flatImageHolds((uint32_t)published.flatLength, row.bytesFromLength));
     uint32_t endOfData = row.dataRanges.back().second + 1;
-    EXPECT_EQ(endOfData, row.length + row.bytesFromLength.size());
+    EXPECT_EQ(endOfData, published.flatLength + row.bytesFromLength.size());
     // Where no data lies the image is 0xFF, up to the end of data and a little beyond.
     uint32_t from = 0;
     for (const Range &range : row.dataRanges) {
@@ -226,14 +223,9 @@ INSTANTIATE_TEST_SUITE_P(R1_08, Catalogue, ::testing::ValuesIn(ROWS),
                              return "Entry" + std::to_string(info.param.index);
                          });
 
-TEST(CatalogueTexts, TakeTheReleaseSize)
+TEST(CatalogueTexts, OneEntryPerManifestFile)
 {
-    size_t total = 0;
-    for (const CatalogueRow &row : ROWS) {
-        total += row.arraySize;
-    }
-    EXPECT_EQ(total, 11388841u);
-    EXPECT_EQ(sizeof AUTOGEN_FILES / sizeof AUTOGEN_FILES[0], 5u);
+    EXPECT_EQ(sizeof AUTOGEN_FILES / sizeof AUTOGEN_FILES[0], sizeof RELEASE_ENTRIES / sizeof RELEASE_ENTRIES[0]);
 }
 
 TEST(CatalogueTexts, MicrocontrollerRecordLines)
