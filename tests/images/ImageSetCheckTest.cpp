@@ -40,6 +40,7 @@ std::string firstByteLowered(const std::string &line)
 }
 
 const Damage DAMAGES[] = {
+    // Entry 0 holds a start linear address record (type 05), which passes.
     {"Untouched", -1, nullptr, nullptr},
     // The tool would read 'G' as 0: the record's checksum still adds up.
     {"NonHexDigit", 1, [](Lines &l) { l[0][3] = 'G'; }, ":1: character 4 is 'G', not a hex digit"},

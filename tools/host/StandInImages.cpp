@@ -116,6 +116,17 @@ std::vector<ImagePlan> releasePlans()
     return plans;
 }
 
+// Figures that no bitstream of this form can have (a last record outside 4 to 16 bytes, or not
+// whole words) would make a plan of nonsense.
+bool fitsTheForm(const ImagePlan &plan)
+{
+    if (plan.kind != ImageKind::Bitstream) {
+        return true;
+    }
+    uint32_t last = plan.regions[0].runs[1].size;
+    return last >= 4 && last <= 16 && last % 4 == 0;
+}
+
 struct FlatLayout {
     std::vector<uint8_t> image;     // 0xFF where no data lies
     std::vector<bool> isData;
@@ -286,6 +297,11 @@ int main(int argc, char **argv)
         return 2;
     }
     for (size_t i = 0; i < plans.size(); i++) {
+        if (!fitsTheForm(plans[i])) {
+            fprintf(stderr, "StandInImages: the figures of %s in " RELEASE_NAME ".manifest fit no stand-in image\n",
+                    RELEASE_ENTRIES[i].file);
+            return 1;
+        }
         FlatLayout flat = layOut(plans[i]);
         fillData(plans[i], flat);
         std::string path = std::string(argv[1]) + "/" + RELEASE_ENTRIES[i].file;
