@@ -7,5 +7,5 @@
 TEST(FullUpdateUnderWine, TxFoundAt9600OnCom3WithTheRealRebootWait)
 {
     winetest::WineToolRunner runner;
-    e2e::runScenario(runner, e2e::updateScenario(e2e::FULL_UPDATE_SCENARIO));
+    e2e::runScenario(runner, e2e::scenario(e2e::FULL_UPDATE_SCENARIO));
 }
