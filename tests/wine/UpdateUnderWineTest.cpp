@@ -1,9 +1,7 @@
-// The update scenarios played by LumivaneFwUpgrade.exe under Wine, with the native runs' rows
-// and expectations: every row that stops before the reboot. The .exe spends its reboot wait
-// for real, and the Wine tests run one at a time in their shared prefix, so of the rows that
-// reach the reboot only the road of one update runs here (FullUpdateUnderWineTest); the others
-// change only the unit's side and its timing after the reboot, which the native runs check
-// with a recorded wait, and would cost another 140 s each.
+// The update and fault scenarios played by LumivaneFwUpgrade.exe under Wine, with the native
+// runs' rows and expectations: every row that stops before the reboot. The .exe spends its
+// reboot wait for real, and the Wine tests run one at a time in their shared prefix, so the
+// rows that reach the reboot run apart (FullUpdateUnderWineTest), and only some of them.
 #include <gtest/gtest.h>
 
 #include <map>
