@@ -8,6 +8,8 @@ namespace {
 
 constexpr uint64_t kMaxImageLength = 64ull << 20;
 constexpr uint64_t kReportIntervalUs = 250000;
+constexpr uint64_t kChatterIntervalUs = 100000;
+const char kChatterLine[] = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
 
 const char kProbeReply[] = "version\n\r   version <no parameters> {Get the current firmware version}\r\n>>";
 
@@ -129,7 +131,7 @@ void Console::onInput(const uint8_t *bytes, size_t count, uint64_t now, const Li
                       bool carriedAhead)
 {
     while (count > 0) {
-        if (mode_ == Mode::Rebooting) {
+        if (mode_ == Mode::Rebooting || options_.chatter) {
             report_.ignoredBytes += count;
             return;
         }
@@ -174,7 +176,7 @@ void Console::handleFrame(const Frame &frame, uint64_t now, const LineSettings &
         record.answer = answer(kind, kProbeReply, now, line);
     } else if (kind == CommandKind::Version) {
         const std::string fields = options_.fwVersion + " " + options_.model + " " + options_.fpgaVersion + " " +
-                                   std::to_string(options_.deviceCode) + "\r\n>>";
+                                   options_.deviceCode + "\r\n>>";
         record.answer = answer(kind, fields, now, line);
     } else if (kind == CommandKind::Identity) {
         record.answer = answer(kind, identityText(options_.role), now, line);
@@ -237,9 +239,10 @@ void Console::checkTransferPoints(uint64_t now)
     const ImageRecord &image = report_.images.back();
     if (!stallDone_ && stageMatches(options_.stall, image.stage) && image.bytesReceived == options_.stall.afterBytes) {
         stallDone_ = true;
-        stallUntil_ = now + options_.stall.ms * 1000;
-        fault(now, "stall", image.stage + " after " + std::to_string(image.bytesReceived) + " bytes for " +
-                                std::to_string(options_.stall.ms) + " ms");
+        const bool forever = options_.stall.ms == kForever;
+        stallUntil_ = forever ? UINT64_MAX : now + options_.stall.ms * 1000;
+        fault(now, "stall", image.stage + " after " + std::to_string(image.bytesReceived) + " bytes " +
+                                (forever ? std::string("for ever") : "for " + std::to_string(options_.stall.ms) + " ms"));
     }
     if (stageMatches(options_.disconnect, image.stage) && image.bytesReceived == options_.disconnect.afterBytes) {
         disconnect_ = true;
@@ -284,6 +287,11 @@ void Console::onPortClosed()
 void Console::onTime(uint64_t now, const LineSettings &line)
 {
     if (stallUntil_ && now >= stallUntil_) stallUntil_ = 0;
+    if (options_.chatter && now >= chatterAt_) {
+        // A device of another kind: it talks at whatever rate the port runs.
+        outbox_.send(kChatterLine);
+        chatterAt_ = now + kChatterIntervalUs;
+    }
     if (mode_ == Mode::Rebooting && bannerAt_ && now >= bannerAt_) {
         bannerAt_ = 0;
         // The boot loader talks at the console rate.
@@ -325,7 +333,8 @@ size_t Console::inputLimit(uint64_t now) const
 uint64_t Console::nextWake() const
 {
     uint64_t wake = 0;
-    for (uint64_t at : {bannerAt_, mode_ == Mode::Rebooting ? promptAt_ : 0, exitAt_, stallUntil_}) {
+    for (uint64_t at : {bannerAt_, mode_ == Mode::Rebooting ? promptAt_ : 0, exitAt_, stallUntil_,
+                        options_.chatter ? chatterAt_ : 0}) {
         if (at && (!wake || at < wake)) wake = at;
     }
     return wake;

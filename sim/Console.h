@@ -69,4 +69,5 @@ private:
     bool promptDone_ = false;
     bool finished_ = false;
     uint64_t lastWriteUs_ = 0;
+    uint64_t chatterAt_ = 1; // the next line of a device that never falls silent
 };

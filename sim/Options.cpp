@@ -52,7 +52,7 @@ const char kHelp[] =
     "  --model WORD          model word in the \"%fw -v\" reply (default SIMUNIT)\n"
     "  --fpga-version X.Y    FPGA version in the \"%fw -v\" reply (default 3.4)\n"
     "  --device-code N       FPGA device code in the \"%fw -v\" reply (default 1; 4 is the\n"
-    "                        engineering sample)\n"
+    "                        engineering sample); any signed decimal, also beyond 32 bits\n"
     "\n"
     "Replies (KIND is one of probe, version, identity, fpga-upload, fw-upload, fpga-image,\n"
     "fw-image, unknown; TEXT takes the escapes \\r \\n \\t \\\\ \\xHH)\n"
@@ -71,9 +71,12 @@ const char kHelp[] =
     "  --split-reply K,MS    pause MS milliseconds after the first K bytes of every reply\n"
     "  --probe-answer-nth N  ignore the first N-1 probes that arrive at the unit's rate;\n"
     "                        answer from the Nth on (default 1)\n"
+    "  --chatter             be a device that never falls silent: a position line every\n"
+    "                        100 ms whatever the rate, and no answer to anything\n"
     "\n"
     "Image transfer (STAGE is fpga or fw; without it the first image to get there)\n"
     "  --stall [STAGE:]K,MS  stop reading for MS milliseconds after K bytes of the image\n"
+    "                        (MS may be forever)\n"
     "  --disconnect [STAGE:]K\n"
     "                        close the line after K bytes of the image and exit\n"
     "  The image is checked against the announced length and checksum (0 minus the 32-bit\n"
@@ -130,7 +133,9 @@ bool parseTransferPoint(std::string arg, bool withMs, TransferPoint &point)
     std::string bytes = arg;
     if (withMs) {
         size_t comma = arg.find(',');
-        if (comma == std::string::npos || !parseUnsigned(arg.substr(comma + 1), 86400000, point.ms)) return false;
+        const std::string ms = arg.substr(comma == std::string::npos ? arg.size() : comma + 1);
+        if (ms == "forever") point.ms = kForever;
+        else if (comma == std::string::npos || !parseUnsigned(ms, 86400000, point.ms)) return false;
         bytes = arg.substr(0, comma);
     }
     point.enabled = parseUnsigned(bytes, UINT32_MAX, point.afterBytes);
@@ -188,6 +193,7 @@ ParseResult parseOptions(int argc, char **argv, Options &o, std::string &error)
         if (name == "--pace") { o.pace = true; continue; }
         if (name == "--silent") { o.silentTo.fill(true); continue; }
         if (name == "--no-prompt") { o.noPrompt = true; continue; }
+        if (name == "--chatter") { o.chatter = true; continue; }
         if (name == "--exit-after-prompt") {
             o.exitAfterPrompt = true;
             if (i + 1 < argc && argv[i + 1][0] >= '0' && argv[i + 1][0] <= '9' &&
@@ -226,7 +232,10 @@ ParseResult parseOptions(int argc, char **argv, Options &o, std::string &error)
         else if (name == "--fw-version") o.fwVersion = arg;
         else if (name == "--model") o.model = arg;
         else if (name == "--fpga-version") o.fpgaVersion = arg;
-        else if (name == "--device-code") { ok = parseUnsigned(arg, 255, number); o.deviceCode = int(number); }
+        else if (name == "--device-code") {
+            ok = arg.size() <= 30 && parseUnsigned(arg[0] == '-' ? arg.substr(1) : arg, UINT64_MAX, number);
+            o.deviceCode = arg;
+        }
         else if (name == "--reply") {
             std::string bytes;
             ok = splitKindValue(arg, kind, value) && unescapeText(value, bytes);

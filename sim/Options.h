@@ -13,8 +13,9 @@ struct TransferPoint {
     bool enabled = false;
     int stage = -1; // -1 any, 0 programmable logic, 1 firmware
     uint64_t afterBytes = 0;
-    uint64_t ms = 0;
+    uint64_t ms = 0; // kForever: the stall never ends
 };
+constexpr uint64_t kForever = UINT64_MAX;
 
 struct Options {
     std::string portsDir;
@@ -27,7 +28,7 @@ struct Options {
     std::string fwVersion = "2.1.5";
     std::string model = "SIMUNIT";
     std::string fpgaVersion = "3.4";
-    int deviceCode = 1;
+    std::string deviceCode = "1"; // any signed decimal, in range or not
 
     std::array<std::optional<std::string>, kCommandKindCount> reply{};
     std::array<std::optional<uint64_t>, kCommandKindCount> hugeReply{};
@@ -36,6 +37,7 @@ struct Options {
     std::string trailing;
     uint64_t splitAfterBytes = 0;
     uint64_t splitPauseMs = 0;
+    bool chatter = false;
     unsigned probeAnswerNth = 1;
     TransferPoint stall;
     TransferPoint disconnect;

@@ -30,7 +30,7 @@ constexpr uint64_t kMaxSleepUs = 200000;
 std::string describe(const Options &o)
 {
     return "role=" + o.role + " baud=" + std::to_string(o.baud) + " version=" + o.fwVersion + " " + o.model + " " +
-           o.fpgaVersion + " " + std::to_string(o.deviceCode) + (o.pace ? " paced" : "");
+           o.fpgaVersion + " " + o.deviceCode + (o.chatter ? " chatter" : "") + (o.pace ? " paced" : "");
 }
 
 // Waits for the line or for `timeoutUs`, whichever first; a stop signal ends the wait too.

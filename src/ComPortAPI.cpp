@@ -48,6 +48,20 @@ static BOOL isPortOpen(void)
     return g_hCOM != INVALID_HANDLE_VALUE && g_hCOM != NULL;
 }
 
+// A write may take the line time of its bytes, rounded up to whole milliseconds a byte (10
+// bits each), plus this allowance for a unit that holds CTS off while it works (a flash page
+// erase takes well under a second). A 10,240-byte block of image data at 115,200 baud thus
+// gives up at most about 30 s after it began, well within a minute of the unit's last byte.
+#define WRITE_ALLOWANCE_MS 20000
+
+// The write fields follow the recorded rate: every time-out record applied carries them.
+static void setWriteDeadlineForRate(void)
+{
+    DWORD bitsPerSecond = g_dcb.BaudRate > 0 ? g_dcb.BaudRate : 1;
+    g_cto.WriteTotalTimeoutMultiplier = (10000 + bitsPerSecond - 1) / bitsPerSecond;
+    g_cto.WriteTotalTimeoutConstant = WRITE_ALLOWANCE_MS;
+}
+
 HANDLE ComPortAPI_OpenDevice(int nId)
 {
     char szCOM[COM_DEVICE_PATH_SIZE];
@@ -69,6 +83,7 @@ BOOL ComPortAPI_OpenCOM(int nId)
         return FALSE;
     }
     SetupComm(g_hCOM, RX_SIZE, TX_SIZE);
+    setWriteDeadlineForRate();
     // Time-outs first, then line settings; the purge after both starts the port
     // with empty queues under the current settings.
     if (!SetCommTimeouts(g_hCOM, &g_cto) || !SetCommState(g_hCOM, &g_dcb)) {
@@ -85,6 +100,8 @@ BOOL ComPortAPI_OpenCOM(int nId)
 BOOL ComPortAPI_CloseCOM(void)
 {
     if (isPortOpen()) {
+        // Bytes a unit no longer takes are dropped, so that the close does not wait for them.
+        PurgeComm(g_hCOM, PURGE_TXABORT | PURGE_TXCLEAR);
         CloseHandle(g_hCOM);
     }
     g_hCOM = INVALID_HANDLE_VALUE;
@@ -117,18 +134,22 @@ BOOL ComPortAPI_SetReadingTimeoutInMs(int timeoutInMs)
     g_cto.ReadIntervalTimeout = (DWORD)timeoutInMs;
     g_cto.ReadTotalTimeoutMultiplier = 0;
     g_cto.ReadTotalTimeoutConstant = (DWORD)timeoutInMs;
-    g_cto.WriteTotalTimeoutMultiplier = 0;
-    g_cto.WriteTotalTimeoutConstant = 0;
+    setWriteDeadlineForRate();
     return isPortOpen() ? SetCommTimeouts(g_hCOM, &g_cto) : FALSE;
 }
 
 BOOL ComPortAPI_SetBaudRate(int baudrate)
 {
+    // No line runs at zero or fewer bits a second; such a rate is not left to the driver.
+    if (baudrate <= 0) {
+        return FALSE;
+    }
     if ((DWORD)baudrate == g_dcb.BaudRate) {
         return TRUE;
     }
     g_dcb.BaudRate = (DWORD)baudrate;
-    return isPortOpen() ? SetCommState(g_hCOM, &g_dcb) : FALSE;
+    setWriteDeadlineForRate();
+    return isPortOpen() ? SetCommState(g_hCOM, &g_dcb) && SetCommTimeouts(g_hCOM, &g_cto) : FALSE;
 }
 
 BOOL ComPortAPI_SetHardwareFlowControl(BOOL isEnable)

@@ -1,3 +1,4 @@
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -15,16 +16,37 @@ namespace {
 
 // The reply of one exchange; starts empty in every call.
 char responseReceivedCopy[DATA_BUFFER_SIZE];
+size_t responseLength = 0;
 
-// Reads until one whole reading time-out passes in silence. A reply longer than
-// the copy can hold is read to its end all the same (so that nothing of it is left
-// for the next exchange), but only what fits is kept and it counts as no match.
+// Set when a reply was cut off unfinished: what is still arriving of it belongs to no
+// later exchange.
+bool replyLeftOnTheLine = false;
+
+void dropWhatACutReplyLeft(void)
+{
+    if (replyLeftOnTheLine) {
+        PurgeComm(g_hCOM, PURGE_RXABORT | PURGE_RXCLEAR);
+        replyLeftOnTheLine = false;
+    }
+}
+
+// Reads until one whole reading time-out passes in silence. A line that never falls silent
+// (a device that keeps talking) ends the exchange by 3 reading time-outs and 1 s after it
+// began: the read that would pass that bound is not started. So does a reply longer than
+// the copy can hold. Either is no reply: it counts as no match.
 bool collectResponse(void)
 {
-    size_t length = 0;
-    bool fits = true;
+    typedef std::chrono::steady_clock Clock;
+    const Clock::time_point start = Clock::now();
+    const std::chrono::milliseconds readingTimeout(g_cto.ReadTotalTimeoutConstant);
+    const Clock::duration lastReadStart = 2 * readingTimeout + std::chrono::seconds(1);
+    responseLength = 0;
     responseReceivedCopy[0] = '\0';
     for (;;) {
+        if (Clock::now() - start > lastReadStart) {
+            replyLeftOnTheLine = true;
+            return false;
+        }
         int received = 0;
         ComPortAPI_ReadCOM(gDataBuffer, READ_SIZE, &received);
         if (received < 0 || received > READ_SIZE) {
@@ -32,17 +54,20 @@ bool collectResponse(void)
         }
         gDataBuffer[received] = '\0';
         if (received == 0) {
-            return fits;
+            return true;
         }
         size_t piece = strlen(gDataBuffer);
-        size_t room = READ_SIZE - length;
-        if (piece > room) {
-            piece = room;
-            fits = false;
+        size_t room = READ_SIZE - responseLength;
+        if (piece >= room) {
+            memcpy(responseReceivedCopy + responseLength, gDataBuffer, room);
+            responseLength = READ_SIZE;
+            responseReceivedCopy[responseLength] = '\0';
+            replyLeftOnTheLine = true;
+            return false;
         }
-        memcpy(responseReceivedCopy + length, gDataBuffer, piece);
-        length += piece;
-        responseReceivedCopy[length] = '\0';
+        memcpy(responseReceivedCopy + responseLength, gDataBuffer, piece);
+        responseLength += piece;
+        responseReceivedCopy[responseLength] = '\0';
     }
 }
 
@@ -54,6 +79,34 @@ bool responseMatches(const char *expectedResponse)
 void eraseShownPercentage(int shown)
 {
     printf(shown <= 9 ? "\b\b" : "\b\b\b");
+}
+
+// One write of image data; a write that ran out of time has taken fewer bytes than asked.
+bool writeWhole(uint8_t *bytes, int count)
+{
+    int written = 0;
+    return ComPortAPI_WriteCOM(bytes, count, &written) && written == count;
+}
+
+// Up to this many characters of a refused reply are shown.
+#define SHOWN_REPLY_LIMIT 200
+
+// Shows the refused reply without letting it drive the terminal: printable characters, CR,
+// LF and TAB as they are, any other byte as \xHH, and only the start of a long reply.
+void showReceivedReply(void)
+{
+    size_t shown = responseLength < SHOWN_REPLY_LIMIT ? responseLength : SHOWN_REPLY_LIMIT;
+    for (size_t i = 0; i < shown; i++) {
+        unsigned char c = (unsigned char)responseReceivedCopy[i];
+        if ((c >= 0x20 && c < 0x7F) || c == '\r' || c == '\n' || c == '\t') {
+            putchar(c);
+        } else {
+            printf("\\x%02X", c);
+        }
+    }
+    if (responseLength > SHOWN_REPLY_LIMIT) {
+        printf("... (%lu bytes)", (unsigned long)responseLength);
+    }
 }
 
 } // namespace
@@ -71,6 +124,7 @@ BOOL sendCommand(char *commandToSend, BOOL isEchoON, BOOL validateResponse, char
         strcat(gDataBuffer, commandToSend);
         strcat(gDataBuffer, "\n\r");
     }
+    dropWhatACutReplyLeft();
     if (!fits || !ComPortAPI_WriteCOM(gDataBuffer, (int)strlen(gDataBuffer), &written)) {
         printf("\r\nError occurred when sending data !\r\n");
         fflush(stdout);
@@ -90,12 +144,12 @@ BOOL sendData(uint8_t *dataToSend, int dataToSendLength, BOOL validateResponse, 
     if (dataToSendLength < 0) {
         return FALSE;
     }
+    dropWhatACutReplyLeft();
     int sent = 0;
     int shown = 0;
     while (sent != dataToSendLength) {
-        int written = 0;
         if (dataToSendLength - sent > DATA_BLOCK_SIZE) {
-            if (!ComPortAPI_WriteCOM(dataToSend + sent, DATA_BLOCK_SIZE, &written)) {
+            if (!writeWhole(dataToSend + sent, DATA_BLOCK_SIZE)) {
                 return FALSE;
             }
             sent += DATA_BLOCK_SIZE;
@@ -105,7 +159,7 @@ BOOL sendData(uint8_t *dataToSend, int dataToSendLength, BOOL validateResponse, 
             fflush(stdout);
             continue;
         }
-        if (!ComPortAPI_WriteCOM(dataToSend + sent, dataToSendLength - sent, &written)) {
+        if (!writeWhole(dataToSend + sent, dataToSendLength - sent)) {
             return FALSE;
         }
         eraseShownPercentage(shown);
@@ -122,7 +176,9 @@ BOOL sendData(uint8_t *dataToSend, int dataToSendLength, BOOL validateResponse, 
         if (matched) {
             return TRUE;
         }
-        printf("\r\nExpected : %s  received : %s\r\n", expectedResponse, responseReceivedCopy);
+        printf("\r\nExpected : %s  received : ", expectedResponse);
+        showReceivedReply();
+        printf("\r\n");
         printf("\r\nError: Expected response did  not matched !\r\n");
         fflush(stdout);
         return FALSE;

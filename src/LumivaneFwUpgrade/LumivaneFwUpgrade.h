@@ -67,11 +67,17 @@ struct VersionReply {
     int fpga_type = -1; // nothing reported
 };
 
-// Returns how many of the seven fields were read; fpga_type stays -1 unless all seven were.
-int parseVersionReply(const char *reply, VersionReply *version);
+// TRUE when the reply begins with all seven fields, each number within an int, and the
+// model word within its field; otherwise FALSE and the version as it starts (no type).
+BOOL parseVersionReply(const char *reply, VersionReply *version);
 
-// Update procedure and web package.
-BOOL updateFirmware(void);
+// Update procedure and web package. The outcomes are the update tool's exit statuses.
+enum UpdateOutcome {
+    UPDATE_COMPLETED = 0,      // both images taken and the unit's prompt back
+    UPDATE_FAILED = 1,         // the update stopped at a failure, with its error line
+    UPDATE_PROMPT_MISSING = 2, // both images taken, but no prompt recognised after the reboot
+};
+UpdateOutcome updateFirmware(void);
 BOOL createFirmwareFileForWeb(void);
 
 // Main flow: the start-up state both programs share, and the one way a run ends.

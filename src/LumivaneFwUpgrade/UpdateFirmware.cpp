@@ -61,7 +61,7 @@ void queryVersion(VersionReply *version)
     sendCommand((char *)"%fw -v", 0, 0, NULL);
     readReplyIntoDataBuffer();
     StrRemoveNL(gDataBuffer, ' ');
-    if (parseVersionReply(gDataBuffer, version) == 7) {
+    if (parseVersionReply(gDataBuffer, version)) {
         printf("Checking firmware version ..............  %d.%02d.%02d \r\n", version->fw_ver,
                version->fw_rev, version->fw_sub);
         printf("Checking fpga version ..................  %s %d.%02d  device:%d\r\n", version->model,
@@ -129,7 +129,7 @@ BOOL uploadImage(const UploadStage &stage, char *sourceText)
     return TRUE;
 }
 
-void waitForRebootAndCheckPrompt(void)
+BOOL waitForRebootAndCheckPrompt(void)
 {
     ComPortAPI_SetBaudRate(gBaudRate);
     fputs(" OK\n\r\n\r", stdout);
@@ -152,7 +152,10 @@ void waitForRebootAndCheckPrompt(void)
     if (length >= 2 && gDataBuffer[0] == '[' && gDataBuffer[length - 2] == '>' &&
         gDataBuffer[length - 1] == '>') {
         puts("\n\r\n\rThe update was successful, the unit is now operational\r");
+        return TRUE;
     }
+    puts("\n\r\n\rWARNING: The unit did not show its prompt after the reboot, check it before use !\r");
+    return FALSE;
 }
 
 #ifdef LUMIVANE_STANDIN_IMAGES
@@ -176,33 +179,7 @@ BOOL imagesMayGoTo(const VersionReply &)
 
 } // namespace
 
-// Parses the seven version fields. The model word is read into a wide scratch field first,
-// so that a word longer than the model field can be refused instead of overflowing it or
-// being cut and its remainder read as the next field.
-int parseVersionReply(const char *reply, VersionReply *version)
-{
-    char word[64] = "";
-    int converted = sscanf(reply, "%d.%d.%d %63s %d.%d %d", &version->fw_ver, &version->fw_rev,
-                           &version->fw_sub, word, &version->fpga_ver, &version->fpga_rev,
-                           &version->fpga_type);
-    // A reply without any field (empty or blank) is EOF to sscanf: none was read.
-    if (converted < 0) {
-        converted = 0;
-    }
-    if (converted >= 4 && strlen(word) >= sizeof version->model) {
-        version->fpga_type = -1;
-        return 3;
-    }
-    if (converted >= 4) {
-        memcpy(version->model, word, strlen(word) + 1);
-    }
-    if (converted < 7) {
-        version->fpga_type = -1;
-    }
-    return converted;
-}
-
-BOOL updateFirmware(void)
+UpdateOutcome updateFirmware(void)
 {
     VersionReply version;
     queryVersion(&version);
@@ -219,13 +196,13 @@ BOOL updateFirmware(void)
         rxPage = 4;
     } else {
         puts("FAILED, Unknown product\r");
-        return FALSE;
+        return UPDATE_FAILED;
     }
 
     const UnitSide *side = identifyUnit();
     if (side == NULL) {
         puts("FAILED\r");
-        return FALSE;
+        return UPDATE_FAILED;
     }
     puts(side->okLine);
     fputs(side->shownIdentity, stdout);
@@ -235,16 +212,15 @@ BOOL updateFirmware(void)
     gHexFPGA_Code = copyCatalogueText(page_idx);
     if (gHexFPGA_Code == NULL) {
         puts("\r\nERROR: Not enough memory for the Programmable Logic data !\r");
-        return FALSE;
+        return UPDATE_FAILED;
     }
     if (!imagesMayGoTo(version)) {
-        return FALSE;
+        return UPDATE_FAILED;
     }
 
     if (!uploadImage(PROGRAMMABLE_LOGIC_STAGE, gHexFPGA_Code) ||
         !uploadImage(FIRMWARE_STAGE, gHexFirmware)) {
-        return FALSE;
+        return UPDATE_FAILED;
     }
-    waitForRebootAndCheckPrompt();
-    return TRUE;
+    return waitForRebootAndCheckPrompt() ? UPDATE_COMPLETED : UPDATE_PROMPT_MISSING;
 }

@@ -79,10 +79,10 @@ int main(void)
     }
 
     ComPortAPI_SetHardwareFlowControl(1);
-    BOOL updated = updateFirmware();
+    UpdateOutcome outcome = updateFirmware();
     ComPortAPI_CloseCOM();
     dipsplayLastMessageToUserBeforeExit(
-        (char *)(updated ? "" : "\n\rERROR: The update was not successful.\r\n"));
+        (char *)(outcome != UPDATE_FAILED ? "" : "\n\rERROR: The update was not successful.\r\n"));
     releaseRunBuffers();
-    return 0;
+    return outcome;
 }

@@ -112,8 +112,9 @@ BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
     return result;
 }
 
-// Returns once the driver has taken every byte; no time-out, as with both write
-// time-out fields at 0 on Windows (with CRTSCTS the driver holds output while CTS is off).
+// Returns once the driver has taken every byte, or, when the write time-out fields are set,
+// at their deadline with the count taken so far, as Windows does (the caller compares it).
+// With CRTSCTS the driver holds output while CTS is off; poll() sees the queue full.
 BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED)
 {
@@ -124,6 +125,11 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
     if (port == nullptr || lpBuffer == nullptr) {
         return FALSE;
     }
+    const COMMTIMEOUTS &timeouts = port->timeouts;
+    int64_t totalMs = static_cast<int64_t>(timeouts.WriteTotalTimeoutMultiplier) * nNumberOfBytesToWrite +
+                      timeouts.WriteTotalTimeoutConstant;
+    int64_t deadline = totalMs != 0 ? nowNs() + totalMs * NS_PER_MS : NO_DEADLINE;
+
     const char *buffer = static_cast<const char *>(lpBuffer);
     DWORD written = 0;
     BOOL result = TRUE;
@@ -134,8 +140,9 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
         } else if (count < 0 && errno == EINTR) {
             continue;
         } else if (count < 0 && errno == EAGAIN) {
-            if (waitFor(port->fd, POLLOUT, NO_DEADLINE) < 0) {
-                result = FALSE;
+            int ready = waitFor(port->fd, POLLOUT, deadline);
+            if (ready <= 0) {
+                result = ready == 0 ? TRUE : FALSE;
                 break;
             }
         } else {

@@ -25,7 +25,7 @@ TEST(DiscoveryEndToEnd, SkipsAHeldPortAndFindsAUnitAnsweringTheSecondProbe)
     EXPECT_EQ(visible(run.out), visible(announcement() + discoveryFound(2, 57600) +
                                         versionLines(2, 1, 5, "SIMUNIT", 3, 4, 2) + productUnknown() +
                                         closing(false)));
-    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.exitStatus, 1);
 
     ASSERT_TRUE(held.stop());
     ASSERT_TRUE(unit.stop());

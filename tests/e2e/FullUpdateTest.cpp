@@ -6,5 +6,5 @@
 TEST(FullUpdate, TxFoundAt9600OnCom3WithTheRealRebootWait)
 {
     e2e::NativeToolRunner runner(true);
-    e2e::runScenario(runner, e2e::updateScenario(e2e::FULL_UPDATE_SCENARIO));
+    e2e::runScenario(runner, e2e::scenario(e2e::FULL_UPDATE_SCENARIO));
 }

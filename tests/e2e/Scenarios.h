@@ -3,7 +3,7 @@
 // the units must have seen. Any ToolRunner runs the same rows with the same expectations.
 //
 //   e2e::NativeToolRunner runner(false);
-//   e2e::runScenario(runner, e2e::updateScenario("UnknownDeviceCode"));
+//   e2e::runScenario(runner, e2e::scenario("UnknownDeviceCode"));
 #pragma once
 #include <functional>
 #include <map>
@@ -48,11 +48,14 @@ struct Scenario {
 };
 
 const std::vector<Scenario> &updateScenarios();
+// The bad days: stalls, vanished units, floods, held ports, operator nonsense (label faults).
+const std::vector<Scenario> &faultScenarios();
 // The road of one update (TX unit at 9600 on COM3, COM1 idle, COM2 absent): the row that
 // runs with the real reboot wait.
 extern const char FULL_UPDATE_SCENARIO[];
-const Scenario &updateScenario(const std::string &name);
-std::vector<std::string> updateScenarioNames();
+// The row of either table with this name.
+const Scenario &scenario(const std::string &name);
+std::vector<std::string> scenarioNames(const std::vector<Scenario> &rows);
 
 // Starts the units, names their ports, runs the update program, compares the transcript,
 // the exit status and standard error, stops the units and checks their reports.

@@ -195,6 +195,31 @@ std::string percentagesUntilFailedWrite(int length, int writes)
     return percentagesAfterWrites(length, writes, shown);
 }
 
+namespace {
+const char CUT_MARK = '\x01';
+} // namespace
+
+std::string cutTransfer(int length) { return CUT_MARK + std::to_string(length) + CUT_MARK; }
+
+std::string resolveCutTransfers(const std::string &expected, const std::string &actual)
+{
+    const size_t open = expected.find(CUT_MARK);
+    if (open == std::string::npos) return expected;
+    const size_t close = expected.find(CUT_MARK, open + 1);
+    const int length = std::atoi(expected.substr(open + 1, close - open - 1).c_str());
+    const std::string before = expected.substr(0, open);
+    const std::string after = expected.substr(close + 1);
+    std::string run = "<percentages of a cut transfer>";
+    if (actual.compare(0, before.size(), before) == 0 && actual.size() >= before.size() + after.size() &&
+        actual.compare(actual.size() - after.size(), after.size(), after) == 0) {
+        const std::string shown = actual.substr(before.size(), actual.size() - before.size() - after.size());
+        for (int writes = 0; writes * DATA_BLOCK < length; writes++) {
+            if (shown == percentagesUntilFailedWrite(length, writes)) run = shown;
+        }
+    }
+    return before + run + after;
+}
+
 std::string replyRefused(const std::string &received)
 {
     return "\r\nExpected : SUCCESS  received : " + received + "\r\n" +
@@ -217,9 +242,8 @@ std::string rebootWait(bool promptRecognised)
     }
     text += "100%";
     text += "\b\b\b\b100%";
-    if (promptRecognised) {
-        text += line("\n\r\n\rThe update was successful, the unit is now operational\r");
-    }
+    text += line(promptRecognised ? "\n\r\n\rThe update was successful, the unit is now operational\r"
+                                  : "\n\r\n\rWARNING: The unit did not show its prompt after the reboot, check it before use !\r");
     return text;
 }
 

@@ -62,13 +62,20 @@ std::string sending(Stage stage);
 std::string percentages(int length);
 // The same for a transfer whose write after the first `writes` whole 10,240-byte writes failed.
 std::string percentagesUntilFailedWrite(int length, int writes);
+// Stands for the percentages of a transfer of `length` bytes that a failed write cut short
+// after any number of whole writes: how many got through is the scheduler's and the
+// pseudo-terminal's business, not the operator's. Resolved by `resolveCutTransfers`.
+std::string cutTransfer(int length);
+// `expected` with its one cutTransfer replaced by the run of percentages that `actual` shows
+// there, when that run is one a cut transfer can show; otherwise by a text no run shows.
+std::string resolveCutTransfers(const std::string &expected, const std::string &actual);
 std::string replyRefused(const std::string &received); // a reply other than "SUCCESS"
 std::string transferFailed();
 // A whole stage that went well (the firmware stage's "OK" comes with the reboot wait).
 std::string upload(Stage stage, int length);
 
 // The reboot wait with its counter, the final "100%", and the success line when the
-// prompt was recognised.
+// prompt was recognised, the warning line when not.
 std::string rebootWait(bool promptRecognised);
 
 // End of every run that reached the update, and of a failed manual entry.

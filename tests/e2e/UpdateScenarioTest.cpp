@@ -10,7 +10,7 @@ namespace {
 
 std::vector<std::string> recordedWaitScenarios()
 {
-    std::vector<std::string> names = e2e::updateScenarioNames();
+    std::vector<std::string> names = e2e::scenarioNames(e2e::updateScenarios());
     names.erase(std::find(names.begin(), names.end(), e2e::FULL_UPDATE_SCENARIO));
     return names;
 }
@@ -20,7 +20,7 @@ class UpdateScenario : public ::testing::TestWithParam<std::string> {};
 TEST_P(UpdateScenario, TranscriptExitStatusAndUnitsAsExpected)
 {
     e2e::NativeToolRunner runner(false);
-    e2e::runScenario(runner, e2e::updateScenario(GetParam()));
+    e2e::runScenario(runner, e2e::scenario(GetParam()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Native, UpdateScenario, ::testing::ValuesIn(recordedWaitScenarios()),

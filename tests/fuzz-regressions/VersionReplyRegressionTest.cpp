@@ -2,9 +2,8 @@
 
 #include "LumivaneFwUpgrade.h"
 
-// Replies without a single field: sscanf answers EOF (-1) for them, which is no count of
-// fields read.
-TEST(VersionReplyRegression, AReplyWithoutAnyFieldCountsNoField)
+// Replies without a single field read as no version, with nothing set.
+TEST(VersionReplyRegression, AReplyWithoutAnyFieldIsNoVersion)
 {
     for (const char *reply : {"", " ", "\r\n"}) {
         VersionReply version;

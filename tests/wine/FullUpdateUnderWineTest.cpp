@@ -1,11 +1,25 @@
-// The road of one update by LumivaneFwUpgrade.exe under Wine, with its real reboot wait.
+// The rows that reach the reboot, played by LumivaneFwUpgrade.exe with its real reboot wait
+// (140 s each, one at a time in the shared prefix): the road of one update, the prompt that
+// does not come back, and the faults met on the way to a complete update. The others change
+// only the unit's side and timing after the reboot, which the native runs check.
 #include <gtest/gtest.h>
 
 #include "Scenarios.h"
 #include "WineToolRunner.h"
 
-TEST(FullUpdateUnderWine, TxFoundAt9600OnCom3WithTheRealRebootWait)
+namespace {
+
+class RebootUnderWine : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(RebootUnderWine, WithTheRealRebootWait)
 {
     winetest::WineToolRunner runner;
-    e2e::runScenario(runner, e2e::updateScenario(e2e::FULL_UPDATE_SCENARIO));
+    e2e::runScenario(runner, e2e::scenario(GetParam()));
 }
+
+INSTANTIATE_TEST_SUITE_P(Wine, RebootUnderWine,
+                         ::testing::Values(e2e::FULL_UPDATE_SCENARIO, "PromptMissingAfterTheReboot",
+                                           "UnitStallsInMidImage", "ADeviceThatNeverFallsSilentBeforeTheUnit"),
+                         [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
+
+} // namespace

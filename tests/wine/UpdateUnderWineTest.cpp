@@ -1,9 +1,7 @@
-// The update scenarios played by LumivaneFwUpgrade.exe under Wine, with the native runs' rows
-// and expectations: every row that stops before the reboot. The .exe spends its reboot wait
-// for real, and the Wine tests run one at a time in their shared prefix, so of the rows that
-// reach the reboot only the road of one update runs here (FullUpdateUnderWineTest); the others
-// change only the unit's side and its timing after the reboot, which the native runs check
-// with a recorded wait, and would cost another 140 s each.
+// The update and fault scenarios played by LumivaneFwUpgrade.exe under Wine, with the native
+// runs' rows and expectations: every row that stops before the reboot. The .exe spends its
+// reboot wait for real, and the Wine tests run one at a time in their shared prefix, so the
+// rows that reach the reboot run apart (FullUpdateUnderWineTest), and only some of them.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -15,18 +13,15 @@
 namespace {
 
 // Rows that cannot happen under Wine, and why. Nothing else may differ from a native run.
-const std::map<std::string, std::string> WINE_ALLOWANCES = {
-    // Windows' serial drivers refuse a rate of 0; Wine's SetCommState takes any rate (on a
-    // terminal 0 becomes B0, hang-up; a rate without a Bxxx constant becomes B38400), so
-    // under Wine no typed rate is refused and this failure path cannot be produced.
-    {"ManualEntryOfARateThePortRefuses", "Wine's SetCommState accepts every rate, 0 included"},
-};
+const std::map<std::string, std::string> WINE_ALLOWANCES = {};
 
 std::vector<std::string> rowsBeforeTheReboot()
 {
     std::vector<std::string> names;
-    for (const e2e::Scenario &row : e2e::updateScenarios()) {
-        if (row.reboot == e2e::Reboot::NotReached) names.push_back(row.name);
+    for (const std::vector<e2e::Scenario> *rows : {&e2e::updateScenarios(), &e2e::faultScenarios()}) {
+        for (const e2e::Scenario &row : *rows) {
+            if (row.reboot == e2e::Reboot::NotReached) names.push_back(row.name);
+        }
     }
     return names;
 }
@@ -40,7 +35,7 @@ TEST_P(UpdateUnderWine, TranscriptExitStatusAndUnitsAsExpected)
         GTEST_SKIP() << allowance->second;
     }
     winetest::WineToolRunner runner;
-    e2e::runScenario(runner, e2e::updateScenario(GetParam()));
+    e2e::runScenario(runner, e2e::scenario(GetParam()));
 }
 
 // The native runs end the key wait at the end of their piped input; a console shows that the
