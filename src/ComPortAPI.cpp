@@ -43,6 +43,13 @@ DCB g_dcb = {
     0,                  // wReserved1
 };
 
+#ifdef _WIN32
+// The line settings the port had when it was opened, given back at close. (The POSIX layer
+// does this inside CloseHandle, with the terminal settings that a DCB cannot hold.)
+static DCB g_dcbFound;
+static BOOL g_hasDcbFound = FALSE;
+#endif
+
 static BOOL isPortOpen(void)
 {
     return g_hCOM != INVALID_HANDLE_VALUE && g_hCOM != NULL;
@@ -68,6 +75,10 @@ BOOL ComPortAPI_OpenCOM(int nId)
         fflush(stdout);
         return FALSE;
     }
+#ifdef _WIN32
+    g_dcbFound.DCBlength = sizeof(DCB);
+    g_hasDcbFound = GetCommState(g_hCOM, &g_dcbFound);
+#endif
     SetupComm(g_hCOM, RX_SIZE, TX_SIZE);
     // Time-outs first, then line settings; the purge after both starts the port
     // with empty queues under the current settings.
@@ -85,6 +96,12 @@ BOOL ComPortAPI_OpenCOM(int nId)
 BOOL ComPortAPI_CloseCOM(void)
 {
     if (isPortOpen()) {
+#ifdef _WIN32
+        if (g_hasDcbFound) {
+            SetCommState(g_hCOM, &g_dcbFound);
+        }
+        g_hasDcbFound = FALSE;
+#endif
         CloseHandle(g_hCOM);
     }
     g_hCOM = INVALID_HANDLE_VALUE;
