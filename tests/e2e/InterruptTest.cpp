@@ -128,6 +128,8 @@ const InterruptCase CASES[] = {
      failedPackageAtItsKeyWait, CutShort::EndedRun, nullptr},
 };
 
+void PrintTo(const InterruptCase &c, std::ostream *os) { *os << c.name; }
+
 class Interrupt : public ::testing::TestWithParam<InterruptCase> {};
 
 TEST_P(Interrupt, EndsTheRunWithItsLineAndGivesBackConsoleAndPort)
