@@ -43,6 +43,13 @@ DCB g_dcb = {
     0,                  // wReserved1
 };
 
+#ifdef _WIN32
+// The line settings the port had when it was opened, given back at close. (The POSIX layer
+// does this inside CloseHandle, with the terminal settings that a DCB cannot hold.)
+static DCB g_dcbFound;
+static BOOL g_hasDcbFound = FALSE;
+#endif
+
 static BOOL isPortOpen(void)
 {
     return g_hCOM != INVALID_HANDLE_VALUE && g_hCOM != NULL;
@@ -82,6 +89,10 @@ BOOL ComPortAPI_OpenCOM(int nId)
         fflush(stdout);
         return FALSE;
     }
+#ifdef _WIN32
+    g_dcbFound.DCBlength = sizeof(DCB);
+    g_hasDcbFound = GetCommState(g_hCOM, &g_dcbFound);
+#endif
     SetupComm(g_hCOM, RX_SIZE, TX_SIZE);
     setWriteDeadlineForRate();
     // Time-outs first, then line settings; the purge after both starts the port
@@ -102,6 +113,12 @@ BOOL ComPortAPI_CloseCOM(void)
     if (isPortOpen()) {
         // Bytes a unit no longer takes are dropped, so that the close does not wait for them.
         PurgeComm(g_hCOM, PURGE_TXABORT | PURGE_TXCLEAR);
+#ifdef _WIN32
+        if (g_hasDcbFound) {
+            SetCommState(g_hCOM, &g_dcbFound);
+        }
+        g_hasDcbFound = FALSE;
+#endif
         CloseHandle(g_hCOM);
     }
     g_hCOM = INVALID_HANDLE_VALUE;

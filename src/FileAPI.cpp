@@ -2,17 +2,48 @@
 
 #include <cstdio>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 static FILE *fptr = nullptr;
 
-static BOOL openFile(char *fileName, const char *mode)
+static BOOL reportOpened(void)
 {
-    fptr = fopen(fileName, mode);
     if (fptr == nullptr) {
         puts("ERROR: File does not exists");
         fflush(stdout);
         return FALSE;
     }
     return TRUE;
+}
+
+static BOOL openFile(char *fileName, const char *mode)
+{
+    fptr = fopen(fileName, mode);
+    return reportOpened();
+}
+
+// A descriptor of a file created new (CREATE_NEW; O_EXCL, which never follows a link), or -1.
+static int createNewDescriptor(const char *fileName)
+{
+#ifdef _WIN32
+    HANDLE file = CreateFileA(fileName, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        return -1;
+    }
+    int fd = _open_osfhandle((intptr_t)file, _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(file);
+    }
+    return fd;
+#else
+    return open(fileName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+#endif
 }
 
 static BOOL reportNoOpenFile(void)
@@ -30,6 +61,16 @@ BOOL FileAPI_CreateFile(char *fileName, BOOL isBinary)
 BOOL FileAPI_OpenFile_ToWrite(char *fileName, BOOL isBinary)
 {
     return openFile(fileName, isBinary == TRUE ? "ab" : "a");
+}
+
+BOOL FileAPI_CreateNewFile(char *fileName)
+{
+    int fd = createNewDescriptor(fileName);
+    fptr = fd < 0 ? nullptr : fdopen(fd, "wb");
+    if (fd >= 0 && fptr == nullptr) {
+        close(fd);
+    }
+    return reportOpened();
 }
 
 BOOL FileAPI_writeToFileBinary(void *dataToWrite, uint32_t dataLength)

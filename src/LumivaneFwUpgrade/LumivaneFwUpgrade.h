@@ -88,4 +88,20 @@ char *copyCatalogueText(int index);
 void releaseRunBuffers(void);
 void dipsplayLastMessageToUserBeforeExit(char *lastMessage);
 
+// Reads the operator's next line that is not empty; TRUE when it holds one decimal number,
+// with spaces around it at most.
+BOOL readTypedNumber(long long *typed);
+
+// What an interrupt cuts short; it chooses the line shown before the run ends with status 1.
+enum RunStage {
+    STAGE_BEFORE_UPLOAD,   // no upload command has gone out
+    STAGE_UPLOADING,       // from the first upload command to the last image's "SUCCESS"
+    STAGE_REBOOTING,       // the reboot wait and the prompt check
+    STAGE_CLOSING,         // the closing message and its key wait
+    STAGE_WRITING_PACKAGE, // the web package writer, until its closing message
+};
+// Ends the run cleanly on an interrupt (prepareConsole installs it).
+void interruptsInstall(void);
+void interruptsSetStage(RunStage stage);
+
 #endif

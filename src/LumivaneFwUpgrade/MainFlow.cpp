@@ -23,6 +23,7 @@ void prepareConsole(void)
 #endif
     // Every console write shows at once, progress labels without a line end included.
     setvbuf(stdout, NULL, _IONBF, 0);
+    interruptsInstall();
 }
 
 void warnIfStandInBuild(void)
@@ -73,6 +74,7 @@ void releaseRunBuffers(void)
 
 void dipsplayLastMessageToUserBeforeExit(char *lastMessage)
 {
+    interruptsSetStage(STAGE_CLOSING);
     fputs(lastMessage, stdout);
     fputs("\r\nPress any key to exit", stdout);
     _getch();

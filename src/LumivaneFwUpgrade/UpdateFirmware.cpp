@@ -110,6 +110,8 @@ BOOL uploadImage(const UploadStage &stage, char *sourceText)
     snprintf(commandToSend, sizeof commandToSend, "%s%u %d", stage.commandPrefix,
              (unsigned)gDataConcatenatedCheckSum, gDataConcatenatedLenght);
     ComPortAPI_SetReadingTimeoutInMs(stage.commandTimeoutMs);
+    // From here on a stop leaves the unit without a whole image.
+    interruptsSetStage(STAGE_UPLOADING);
     if (!sendCommand(commandToSend, 0, 1, (char *)"Ready")) {
         puts("FAILED [Unit not ready]\r");
         return FALSE;
@@ -131,6 +133,7 @@ BOOL uploadImage(const UploadStage &stage, char *sourceText)
 
 BOOL waitForRebootAndCheckPrompt(void)
 {
+    interruptsSetStage(STAGE_REBOOTING);
     ComPortAPI_SetBaudRate(gBaudRate);
     fputs(" OK\n\r\n\r", stdout);
     fputs("Please wait while the unit is rebooting ........... ", stdout);

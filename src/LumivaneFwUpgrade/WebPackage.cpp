@@ -8,8 +8,8 @@
 #include "FileAPI.h"
 #include "LumivaneFwUpgrade.h"
 
-#ifdef _WIN32
-#include <conio.h>
+#ifndef _WIN32
+#include <unistd.h>
 #endif
 
 #define FIRMWARE_FILE_HEADER_FOR_WEB "NorVex\r\n418263\r\n"
@@ -32,22 +32,26 @@ BOOL replacePackageWithPart(void)
 #endif
 }
 
-BOOL writeHeader(const char *header)
+// Removes what has the part file's name: the entry itself (a link, never its target; a FIFO
+// without opening it). A directory stays, and the creation that follows fails on it.
+void removePart(void)
 {
-    if (!FileAPI_CreateFile((char *)PACKAGE_PART_FILE_NAME, TRUE)) {
-        return FALSE;
+#ifdef _WIN32
+    // Opened as the link itself, not what it leads to, and deleted when closed.
+    HANDLE part = CreateFileA(PACKAGE_PART_FILE_NAME, DELETE, 0, NULL, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_DELETE_ON_CLOSE, NULL);
+    if (part != INVALID_HANDLE_VALUE) {
+        CloseHandle(part);
     }
-    BOOL written = FileAPI_writeToFileBinary((void *)header, (uint32_t)strlen(header));
-    return FileAPI_CloseFile() && written;
+#else
+    unlink(PACKAGE_PART_FILE_NAME);
+#endif
 }
 
 // Appends the text in lines of FIRMWARE_CHUNCK_SIZE_FOR_WEB characters, each but the last
 // followed by CR LF.
 BOOL writeImageLines(const char *bufferBase64, int dataLengthBase64)
 {
-    if (!FileAPI_OpenFile_ToWrite((char *)PACKAGE_PART_FILE_NAME, TRUE)) {
-        return FALSE;
-    }
     BOOL written = TRUE;
     char line[FIRMWARE_CHUNCK_SIZE_FOR_WEB + 2];
     int remainingByte = dataLengthBase64;
@@ -63,14 +67,34 @@ BOOL writeImageLines(const char *bufferBase64, int dataLengthBase64)
     if (written && remainingByte > 0) {
         written = FileAPI_writeToFileBinary((void *)(bufferBase64 + currentIndex), (uint32_t)remainingByte);
     }
+    return written;
+}
+
+// Header and lines go through one opening of a file created new: a name opened a second time
+// could meanwhile lead somewhere else.
+BOOL writePart(const char *header, const char *bufferBase64, int dataLengthBase64)
+{
+    removePart();
+    if (!FileAPI_CreateNewFile((char *)PACKAGE_PART_FILE_NAME)) {
+        return FALSE;
+    }
+    BOOL written = FileAPI_writeToFileBinary((void *)header, (uint32_t)strlen(header)) &&
+                   writeImageLines(bufferBase64, dataLengthBase64);
     return FileAPI_CloseFile() && written;
+}
+
+// Every end of the writer, good or bad, waits for the operator's key.
+BOOL endPackage(BOOL written)
+{
+    dipsplayLastMessageToUserBeforeExit((char *)"");
+    return written;
 }
 
 BOOL failPackage(const char *message)
 {
     puts(message);
-    remove(PACKAGE_PART_FILE_NAME);
-    return FALSE;
+    removePart();
+    return endPackage(FALSE);
 }
 
 } // namespace
@@ -81,9 +105,11 @@ BOOL createFirmwareFileForWeb(void)
     char tempString[16];
     snprintf(header, sizeof header, "%s%s\r\n", FIRMWARE_FILE_HEADER_FOR_WEB, FIRMWARE_VERSION_TO_UPLOAD);
 
+    interruptsSetStage(STAGE_WRITING_PACKAGE);
     if (!ValidateFwAndConcatenateData(gHexFirmware)) {
+        // Nothing has been touched: there is no part file of this run to remove.
         puts("\r\nERROR: Firmware data is not valid !\r");
-        return FALSE;
+        return endPackage(FALSE);
     }
     puts("\r\n Firmware data is valid !\r");
 
@@ -98,10 +124,6 @@ BOOL createFirmwareFileForWeb(void)
     strcat(header, tempString);
     strcat(header, "\r\n");
     printf("\r\n Firmware data length = %d !\r\n", gDataConcatenatedLenght);
-
-    if (!writeHeader(header)) {
-        return failPackage("\r\nERROR: FwToUpload.bin could not be written !\r");
-    }
 
     char *bufferBase64 = (char *)malloc(BASE64_ROOM);
     if (bufferBase64 == NULL) {
@@ -126,13 +148,10 @@ BOOL createFirmwareFileForWeb(void)
         }
     }
 
-    BOOL written = writeImageLines(bufferBase64, dataLengthBase64);
+    BOOL written = writePart(header, bufferBase64, dataLengthBase64);
     free(bufferBase64);
     if (!written || !replacePackageWithPart()) {
         return failPackage("\r\nERROR: FwToUpload.bin could not be written !\r");
     }
-
-    fputs("\r\nPress any key to exit", stdout);
-    _getch();
-    return TRUE;
+    return endPackage(TRUE);
 }

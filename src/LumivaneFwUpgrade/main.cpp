@@ -7,13 +7,14 @@
 
 namespace {
 
-// Reads one decimal number typed by the operator. Anything else is refused: keeping an older
-// value would open a port, or set a rate, that the operator never chose. So is a number beyond
-// an int, which would otherwise come out as another one (4294967299 as port 3).
+// Reads one decimal number typed by the operator, alone on its line. Anything else is refused:
+// keeping an older value, or the number that starts the line, would open a port, or set a rate,
+// that the operator never chose. So is a number beyond an int, which would otherwise come out as
+// another one (4294967299 as port 3).
 BOOL readNumberFromOperator(int *value)
 {
     long long typed = 0;
-    if (scanf("%lld", &typed) != 1) {
+    if (!readTypedNumber(&typed)) {
         fputs("\r\nERROR: A decimal number was expected !", stdout);
         return FALSE;
     }

@@ -2,9 +2,26 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 
+#include "RestoreOnInterrupt.h"
 #include "windows_posix.h"
+
+namespace {
+
+// The console's own settings while a key wait has changed them, for an interrupt to put back.
+volatile sig_atomic_t gConsoleChanged = 0;
+termios gConsoleFound;
+
+} // namespace
+
+void consoleRestoreOnInterrupt(void)
+{
+    if (gConsoleChanged) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &gConsoleFound);
+    }
+}
 
 int _getch(void)
 {
@@ -20,10 +37,13 @@ int _getch(void)
     keyAtATime.c_lflag &= ~(ICANON | ECHO);
     keyAtATime.c_cc[VMIN] = 1;
     keyAtATime.c_cc[VTIME] = 0;
+    gConsoleFound = saved;
+    gConsoleChanged = 1;
     tcsetattr(STDIN_FILENO, TCSANOW, &keyAtATime);
     unsigned char key;
     ssize_t count = read(STDIN_FILENO, &key, 1);
     tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    gConsoleChanged = 0;
     return count == 1 ? key : EOF;
 }
 

@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <tuple>
@@ -17,12 +19,6 @@
 namespace {
 
 const char DEVICE_PATH_PREFIX[] = "\\\\.\\COM";
-
-bool isDirectory(const std::string &path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 std::string portsDirectory()
 {
@@ -122,6 +118,18 @@ std::vector<std::string> serialDevicesPresent()
     return devices;
 }
 
+// Discovery asks for 32 ports: the folder's trouble is told once.
+void tellFolderError(const std::string &directory, int error)
+{
+    static bool told = false;
+    if (!told) {
+        printf("\r\nERROR: The ports folder %s cannot be read (%s), it names no port !\r\n", directory.c_str(),
+               strerror(error));
+        fflush(stdout);
+        told = true;
+    }
+}
+
 } // namespace
 
 int portNumberFromDevicePath(const char *path)
@@ -133,15 +141,36 @@ int portNumberFromDevicePath(const char *path)
     return number > 0 ? static_cast<int>(number) : 0;
 }
 
-std::string deviceForPortNumber(int n)
+std::string deviceForPortNumber(int n, const std::string &directory,
+                                const std::function<std::vector<std::string>()> &serialDevices)
 {
     if (n <= 0) {
         return std::string();
     }
-    std::string directory = portsDirectory();
-    if (!directory.empty() && isDirectory(directory)) {
-        return directory + "/com" + std::to_string(n);
+    if (!directory.empty()) {
+        struct stat st;
+        int error = stat(directory.c_str(), &st) == 0 ? 0 : errno;
+        if (error == 0 && S_ISDIR(st.st_mode)) {
+            // A missing entry is an absent port; an entry that cannot be looked at is the
+            // folder's trouble (no search permission), which must not leave ports to chance.
+            std::string entry = directory + "/com" + std::to_string(n);
+            if (lstat(entry.c_str(), &st) == 0 || errno == ENOENT) {
+                return entry;
+            }
+            tellFolderError(directory, errno);
+            return std::string();
+        }
+        // Only a folder that certainly is not there lets the machine's own devices in.
+        if (error != 0 && error != ENOENT && error != ENOTDIR) {
+            tellFolderError(directory, error);
+            return std::string();
+        }
     }
-    std::vector<std::string> devices = serialDevicesPresent();
+    std::vector<std::string> devices = serialDevices();
     return static_cast<size_t>(n) <= devices.size() ? devices[n - 1] : std::string();
+}
+
+std::string deviceForPortNumber(int n)
+{
+    return deviceForPortNumber(n, portsDirectory(), serialDevicesPresent);
 }

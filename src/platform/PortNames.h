@@ -2,7 +2,9 @@
 #ifndef LUMIVANE_PLATFORM_PORT_NAMES_H
 #define LUMIVANE_PLATFORM_PORT_NAMES_H
 
+#include <functional>
 #include <string>
+#include <vector>
 
 // Port number n of the Win32 device path "\\.\COMn", or 0 when the path is not of that form.
 int portNumberFromDevicePath(const char *path);
@@ -10,7 +12,12 @@ int portNumberFromDevicePath(const char *path);
 // The device that port number n names, or an empty text when there is none.
 // When the ports directory ($XDG_CONFIG_HOME/LumivaneFwUpgrade/ports/, by default
 // ~/.config/LumivaneFwUpgrade/ports/) exists, its entry "comN" alone names port n;
-// otherwise port n is the n-th serial device present (ttyUSB*, ttyACM*, ttyS*).
+// otherwise port n is the n-th serial device present (ttyUSB*, ttyACM*, ttyS*). A directory
+// that cannot be examined names no port, and says so once on standard output.
 std::string deviceForPortNumber(int n);
+
+// The same with the ports directory and the list of the machine's serial devices given.
+std::string deviceForPortNumber(int n, const std::string &directory,
+                                const std::function<std::vector<std::string>()> &serialDevices);
 
 #endif

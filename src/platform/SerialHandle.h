@@ -3,11 +3,15 @@
 #ifndef LUMIVANE_PLATFORM_SERIAL_HANDLE_H
 #define LUMIVANE_PLATFORM_SERIAL_HANDLE_H
 
+#include <termios.h>
+
 #include "windows_posix.h"
 
 struct SerialHandle {
     int fd;
     COMMTIMEOUTS timeouts;
+    termios found;  // the line settings the port had when it was opened, given back at close
+    bool hasFound;
 };
 
 // The handle's record, or null for the "no port" values and null.

@@ -5,10 +5,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cerrno>
 #include <string>
 
 #include "PortNames.h"
+#include "RestoreOnInterrupt.h"
 #include "SerialHandle.h"
 
 SerialHandle *serialHandleFrom(HANDLE handle)
@@ -41,7 +43,40 @@ bool takeExclusively(int fd)
     return true;
 }
 
+// The port an interrupt must give back, readable from a signal handler: the layer holds one
+// port at a time.
+volatile sig_atomic_t gInterruptFd = -1;
+termios gInterruptFound;
+
+void registerForInterrupt(const SerialHandle &port)
+{
+    if (port.hasFound && gInterruptFd < 0) {
+        gInterruptFound = port.found;
+        gInterruptFd = port.fd;
+    }
+}
+
+// Settings first, then the exclusive claim: TIOCEXCL outlives the descriptor on a pty whose
+// master stays open, and would keep a later open by anyone but root out.
+void giveBack(int fd, const termios *found)
+{
+    if (found != nullptr) {
+        tcsetattr(fd, TCSANOW, found);
+    }
+    ioctl(fd, TIOCNXCL);
+}
+
 } // namespace
+
+void serialRestoreOnInterrupt(void)
+{
+    int fd = gInterruptFd;
+    if (fd >= 0) {
+        tcflush(fd, TCIOFLUSH);
+        giveBack(fd, &gInterruptFound);
+        close(fd);
+    }
+}
 
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                    LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD, HANDLE)
@@ -62,7 +97,10 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
         return INVALID_HANDLE_VALUE;
     }
     // Until SetCommTimeouts says otherwise, reads wait for their whole count, as on Windows.
-    return new SerialHandle{fd, COMMTIMEOUTS{0, 0, 0, 0, 0}};
+    SerialHandle *port = new SerialHandle{fd, COMMTIMEOUTS{0, 0, 0, 0, 0}, termios{}, false};
+    port->hasFound = tcgetattr(fd, &port->found) == 0;
+    registerForInterrupt(*port);
+    return port;
 }
 
 BOOL CloseHandle(HANDLE hObject)
@@ -71,9 +109,10 @@ BOOL CloseHandle(HANDLE hObject)
     if (port == nullptr) {
         return FALSE;
     }
-    // TIOCEXCL outlives the descriptor on a pty whose master stays open; clear it so
-    // that the port can be opened again.
-    ioctl(port->fd, TIOCNXCL);
+    giveBack(port->fd, port->hasFound ? &port->found : nullptr);
+    if (gInterruptFd == port->fd) {
+        gInterruptFd = -1;
+    }
     int result = close(port->fd);
     delete port;
     return result == 0 ? TRUE : FALSE;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
@@ -338,6 +340,39 @@ std::vector<Scenario> buildScenarios()
                     false,
                     [](const UnitReports &units) { EXPECT_EQ(commandLog(units.at(33)), Log()); }});
 
+    // Each answer is a whole line: spaces around the number, empty lines before it and the
+    // CR of a Windows console's Enter are passed over...
+    rows.push_back({"TypedAnswersWithSpacesAroundAndEmptyLinesBefore",
+                    {{33, {"--baud", "9600", "--device-code", "2"}}},
+                    "\n 33 \n\n\t9600\r\n",
+                    Reboot::NotReached,
+                    announcement() + discoveryFailed() + openingPort(33) + portOpened() + settingRate(9600) +
+                        rateSet() + defaultVersionLines(2) + productUnknown() + closing(false),
+                    0,
+                    5,
+                    false,
+                    nullptr});
+    // ... but a number followed by anything else is refused, never cut to the number before it.
+    struct Refusal {
+        const char *name;
+        const char *typed;
+        bool portOpened;
+    };
+    for (const Refusal &refusal : {Refusal{"PortTypedWithLettersAfterIt", "33abc\n9600\n", false},
+                                   Refusal{"RateTypedWithLettersAfterIt", "33\n9600abc\n", true},
+                                   Refusal{"PortTypedInHexadecimal", "0x21\n9600\n", false}}) {
+        rows.push_back({refusal.name,
+                        {{33, {"--baud", "9600"}}},
+                        refusal.typed,
+                        Reboot::NotReached,
+                        announcement() + discoveryFailed() + (refusal.portOpened ? openingPort(33) + portOpened() : "") +
+                            notANumber() + closingAfterManualEntry(),
+                        255,
+                        3,
+                        false,
+                        [](const UnitReports &units) { EXPECT_EQ(commandLog(units.at(33)), Log()); }});
+    }
+
     // Discovery closes every port it tried: the operator can choose the one it probed.
     rows.push_back({"OperatorChoosesThePortDiscoveryProbed",
                     {{1, {"--silent"}}},
@@ -471,6 +506,41 @@ void runScenario(ToolRunner &runner, const Scenario &scenario)
     if (scenario.checkUnits) {
         scenario.checkUnits(reports);
     }
+}
+
+std::vector<std::string> plantedPartKinds() { return {"LinkToAVictim", "LinkToNowhere", "Fifo", "Directory"}; }
+
+void runWithPlantedPart(ToolRunner &runner, const std::string &kind)
+{
+    testsupport::TempDir dir;
+    const std::string part = dir.file("FwToUpload.bin.part"), victim = dir.file("victim"), nowhere = dir.file("nowhere");
+    const std::string victimBytes = "the victim's own bytes\n";
+    ASSERT_TRUE(testsupport::writeFile(victim, victimBytes));
+    const int planted = kind == "LinkToAVictim"   ? symlink(victim.c_str(), part.c_str())
+                        : kind == "LinkToNowhere" ? symlink(nowhere.c_str(), part.c_str())
+                        : kind == "Fifo"          ? mkfifo(part.c_str(), 0666)
+                                                  : mkdir(part.c_str(), 0755);
+    ASSERT_EQ(planted, 0) << kind;
+
+    const testsupport::RunResult run = runner.run(Program::WebPackage, "", 60000, dir.path());
+    const bool written = kind != "Directory";
+    const transcript::ImageFacts &image = transcript::catalogueImage(0);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(transcript::visible(run.out), transcript::visible(written ? transcript::webPackageConsole(image)
+                                                                        : transcript::webPackageFailedConsole(image)));
+    EXPECT_EQ(run.exitStatus, written ? 0 : 1);
+    EXPECT_EQ(testsupport::readFile(victim), victimBytes);
+    struct stat st;
+    EXPECT_NE(lstat(nowhere.c_str(), &st), 0);
+    // The package: a regular file of the right size, beginning with its header.
+    const std::string package = testsupport::readFile(dir.file("FwToUpload.bin"));
+    const std::string header = "NorVex\r\n418263\r\n1.0.8\r\n" + std::to_string(image.checksum) + "\r\n" +
+                               std::to_string(image.length) + "\r\n";
+    const size_t text = (image.length + 2) / 3 * 4;
+    EXPECT_EQ(lstat(dir.file("FwToUpload.bin").c_str(), &st) == 0 && S_ISREG(st.st_mode), written);
+    EXPECT_EQ(package.size(), written ? header.size() + text + (text - 1) / 928 * 2 : 0);
+    EXPECT_EQ(package.substr(0, header.size()), written ? header : "");
+    EXPECT_EQ(lstat(part.c_str(), &st) == 0, !written) << "the part file stays only when it is a directory";
 }
 
 } // namespace e2e

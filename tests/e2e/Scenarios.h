@@ -73,4 +73,11 @@ std::vector<std::string> commandLog(const testsupport::Json &report);
 void expectImageArrivedWhole(const testsupport::Json &report, size_t index, const std::string &stage,
                              int catalogueIndex);
 
+// The web package writer run in a folder where something already has the part file's name:
+// a link to a victim file, a link to nowhere, a FIFO, a directory. Links and FIFOs are removed,
+// never followed or opened, and the package is written; a directory stops the run with the
+// failure line and the key wait. The victim is unchanged and nothing appears where links lead.
+std::vector<std::string> plantedPartKinds();
+void runWithPlantedPart(ToolRunner &runner, const std::string &kind);
+
 } // namespace e2e

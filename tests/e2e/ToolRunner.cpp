@@ -14,6 +14,12 @@ void NativeToolRunner::namePort(int com, const std::string &devicePath)
 testsupport::RunResult NativeToolRunner::run(Program program, const std::string &typed, int timeoutMs,
                                              const std::string &workDir)
 {
+    return testsupport::runProgram(runOptions(program, typed, timeoutMs, workDir));
+}
+
+testsupport::RunOptions NativeToolRunner::runOptions(Program program, const std::string &typed, int timeoutMs,
+                                                     const std::string &workDir) const
+{
     testsupport::RunOptions options;
     std::string path = program == Program::WebPackage ? LUMIVANE_WEB_PACKAGE_PATH
                        : realRebootWait_              ? LUMIVANE_UPDATE_PATH
@@ -23,7 +29,7 @@ testsupport::RunResult NativeToolRunner::run(Program program, const std::string 
     options.timeoutMs = timeoutMs;
     options.env = {ports_.env()};
     options.workDir = workDir;
-    return testsupport::runProgram(options);
+    return options;
 }
 
 std::string NativeToolRunner::expectedErrorOutput(bool rebootWaitRan) const

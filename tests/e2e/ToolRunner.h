@@ -47,6 +47,9 @@ public:
                                const std::string &workDir = "") override;
     bool realRebootWait() const override { return realRebootWait_; }
     std::string expectedErrorOutput(bool rebootWaitRan) const override;
+    // What run() runs, for a caller that adds to it (a console, a signal).
+    testsupport::RunOptions runOptions(Program program, const std::string &typed, int timeoutMs,
+                                       const std::string &workDir = "") const;
 
 private:
     bool realRebootWait_;

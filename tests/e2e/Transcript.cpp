@@ -261,12 +261,36 @@ std::string completeUpdate(int deviceCode, Side side, bool promptRecognised)
            upload(Stage::Firmware, catalogueImage(0).length) + rebootWait(promptRecognised);
 }
 
-std::string webPackageConsole(const ImageFacts &image)
+namespace {
+
+std::string webPackageFigures(const ImageFacts &image)
 {
     return standInWarning() + line("\r\n Firmware data is valid !\r") +
            format("\r\n Firmware CheckSum = %u !\r\n", (unsigned)image.checksum) +
            format("\r\n Firmware CheckSum u = %u !\r\n", (unsigned)image.checksum) +
-           format("\r\n Firmware data length = %d !\r\n", image.length) + "\r\nPress any key to exit";
+           format("\r\n Firmware data length = %d !\r\n", image.length);
+}
+
+} // namespace
+
+std::string webPackageConsole(const ImageFacts &image) { return webPackageFigures(image) + "\r\nPress any key to exit"; }
+
+std::string webPackageFailedConsole(const ImageFacts &image)
+{
+    return webPackageFigures(image) + line("ERROR: File does not exists") +
+           line("\r\nERROR: FwToUpload.bin could not be written !\r") + "\r\nPress any key to exit";
+}
+
+std::string interrupted(CutShort what)
+{
+    static const char *const lines[] = {
+        "the update was stopped before any image was sent, the unit is unchanged.",
+        "the upload was cut short, the unit did not get a whole image and must be updated again !",
+        "the reboot wait was cut short, the unit's return was not checked.",
+        "the run had already ended.",
+        "the package was not written, FwToUpload.bin is unchanged.",
+    };
+    return std::string("\r\nINTERRUPTED: ") + lines[(int)what] + "\r\n";
 }
 
 std::string visible(const std::string &bytes)

@@ -85,8 +85,14 @@ std::string closingAfterManualEntry();
 // Everything from the product check to the reboot wait, for a unit that takes both images.
 std::string completeUpdate(int deviceCode, Side side, bool promptRecognised);
 
-// What LumivaneFwWebPackage writes on the console for a package of this image.
+// What LumivaneFwWebPackage writes on the console for a package of this image, and when the
+// package cannot be written (its part file cannot be created).
 std::string webPackageConsole(const ImageFacts &image);
+std::string webPackageFailedConsole(const ImageFacts &image);
+
+// The line of an interrupted run, by what the interrupt cut short.
+enum class CutShort { BeforeUpload, Upload, RebootWait, EndedRun, Package };
+std::string interrupted(CutShort what);
 
 // The text with its control bytes spelled out, one transcript line per text line, for
 // readable test failures.

@@ -12,8 +12,8 @@
 #include "ImageTestSupport.h"
 #include "LumivaneFwUpgrade.h"
 #include "RunProgram.h"
+#include "Scenarios.h"
 #include "TempDir.h"
-#include "ToolRunner.h"
 #include "Transcript.h"
 
 namespace {
@@ -183,7 +183,7 @@ struct FailureCase {
     const char *name;
     std::string (*hexText)();
     bool partCannotBeCreated;
-    const char *message; // the last thing written: no key prompt follows
+    const char *message; // the last thing written before the key prompt
 };
 
 std::string validText() { return hexTextFor(patternImage(100)); }
@@ -214,8 +214,9 @@ TEST_P(PackageFailure, LeavesNoPackageOrTheOlderOneUntouched)
 
     std::string console;
     EXPECT_EQ(writePackage(c.hexText(), &console), FALSE);
-    ASSERT_GE(console.size(), strlen(c.message));
-    EXPECT_EQ(transcript::visible(console.substr(console.size() - strlen(c.message))), transcript::visible(c.message));
+    const std::string end = std::string(c.message) + "\r\nPress any key to exit";
+    ASSERT_GE(console.size(), end.size());
+    EXPECT_EQ(transcript::visible(console.substr(console.size() - end.size())), transcript::visible(end));
     if (olderPackage) {
         EXPECT_EQ(readFile(PACKAGE), older);
     } else {
@@ -250,5 +251,16 @@ TEST(WebPackageProgram, WritesTheEmbeddedFirmwareInPlaceOfAnOlderPackage)
     EXPECT_EQ(decoded.substr((size_t)image.length), std::string(padding, '\0'));
     EXPECT_FALSE(exists(dir.file(PART).c_str()));
 }
+
+class PlantedPart : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PlantedPart, IsRemovedNeverFollowedOrStopsTheRunWithItsKeyWait)
+{
+    e2e::NativeToolRunner runner(true);
+    e2e::runWithPlantedPart(runner, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Native, PlantedPart, ::testing::ValuesIn(e2e::plantedPartKinds()),
+                         [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
 
 } // namespace

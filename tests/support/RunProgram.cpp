@@ -5,7 +5,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cerrno>
 #include <fcntl.h>
+#include <grp.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -26,16 +29,20 @@ RunResult runProgram(const RunOptions &options)
     for (const std::string &arg : options.argv) argv.push_back(const_cast<char *>(arg.c_str()));
     argv.push_back(nullptr);
 
+    int console = -1, consoleSlave = -1;
+    if (options.stdinTerminal && openpty(&console, &consoleSlave, nullptr, nullptr, nullptr) != 0) return result;
+
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = fork();
     if (pid < 0) return result;
     if (pid == 0) {
         setpgid(0, 0); // its own group, so a time-out ends it and whatever it started
-        const int fdIn = open(in.c_str(), O_RDONLY);
+        const int fdIn = options.stdinTerminal ? consoleSlave : open(in.c_str(), O_RDONLY);
         const int fdOut = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int fdErr = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (fdIn < 0 || fdOut < 0 || fdErr < 0 || dup2(fdIn, 0) < 0 || dup2(fdOut, 1) < 0 || dup2(fdErr, 2) < 0)
             _exit(126);
+        if (console >= 0) close(console);
         for (const auto &[name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
         if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0) _exit(126);
         execv(argv[0], argv.data());
@@ -43,10 +50,19 @@ RunResult runProgram(const RunOptions &options)
     }
     result.started = true;
     setpgid(pid, pid);
+    if (options.stdinTerminal) {
+        close(consoleSlave);
+        if (write(console, options.stdinText.data(), options.stdinText.size()) < 0) perror("console");
+    }
 
     int status = 0;
+    bool signalSent = options.signal == 0;
     const auto deadline = start + std::chrono::milliseconds(options.timeoutMs);
     while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (!signalSent && options.signalWhen(readFile(out), console)) {
+            kill(pid, options.signal);
+            signalSent = true;
+        }
         if (std::chrono::steady_clock::now() >= deadline) {
             result.timedOut = true;
             kill(-pid, SIGKILL);
@@ -60,7 +76,24 @@ RunResult runProgram(const RunOptions &options)
     result.exitStatus = result.signaled ? WTERMSIG(status) : WEXITSTATUS(status);
     result.out = readFile(out);
     result.err = readFile(err);
+    if (console >= 0) {
+        tcgetattr(console, &result.consoleAfter);
+        close(console);
+    }
     return result;
+}
+
+int openAsNobody(const std::string &path)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
+        const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        _exit(fd >= 0 ? 0 : errno);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 } // namespace testsupport

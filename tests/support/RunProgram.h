@@ -1,6 +1,9 @@
 // Runs a program to its end with a given standard input, capturing what it writes, with a
 // time-out so that a hang becomes a failed test instead of a stuck suite.
 #pragma once
+#include <termios.h>
+
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +16,13 @@ struct RunOptions {
     int timeoutMs = 60000;
     std::vector<std::pair<std::string, std::string>> env; // set (or replaced) for the child
     std::string workDir;                                  // "" keeps the current one
+    // Standard input is a pseudo-terminal, an operator's console, on which stdinText is typed
+    // ahead; it stays open until the program ends, so a key wait is a real wait.
+    bool stdinTerminal = false;
+    // Sent once, as soon as signalWhen(standard output so far, the console's master side or
+    // -1) holds.
+    int signal = 0;
+    std::function<bool(const std::string &out, int console)> signalWhen;
 };
 
 struct RunResult {
@@ -23,7 +33,11 @@ struct RunResult {
     double seconds = 0;     // wall time of the run
     std::string out;        // standard output, byte for byte
     std::string err;        // standard error
+    termios consoleAfter{}; // the console's settings after the end (stdinTerminal)
 };
+
+// A process as `nobody` (uid and gid 65534) opens the terminal at path: 0, or its errno.
+int openAsNobody(const std::string &path);
 
 RunResult runProgram(const RunOptions &options);
 

@@ -4,7 +4,9 @@
 
 #include "RunProgram.h"
 #include "TempDir.h"
+#include "Scenarios.h"
 #include "WinePrefix.h"
+#include "WineToolRunner.h"
 
 namespace {
 
@@ -37,5 +39,16 @@ TEST(WebPackageUnderWine, PackageAndConsoleAreTheNativeProgramsByteForByte)
     EXPECT_TRUE(difference.first == written.end())
         << "first difference at byte " << (difference.first - written.begin());
 }
+
+class PlantedPartUnderWine : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PlantedPartUnderWine, IsRemovedNeverFollowedOrStopsTheRunWithItsKeyWait)
+{
+    winetest::WineToolRunner runner;
+    e2e::runWithPlantedPart(runner, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Wine, PlantedPartUnderWine, ::testing::ValuesIn(e2e::plantedPartKinds()),
+                         [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
 
 } // namespace

@@ -1,0 +1,65 @@
+// The operator's typed answers, one line each.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "LumivaneFwUpgrade.h"
+
+namespace {
+
+// Longer lines are judged by this many characters: enough for any number an int can hold,
+// with room to see that a longer one is out of range.
+const size_t ANSWER_ROOM = 64;
+
+// Spaces around the number; CR too, which a Windows console puts before the line feed.
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+// One line of standard input without its line feed, cut to room - 1 characters (the rest of
+// it is read and dropped). False at the end of input with nothing read.
+bool readLine(char *line, size_t room)
+{
+    size_t length = 0;
+    int c;
+    while ((c = getchar()) != EOF && c != '\n') {
+        if (length + 1 < room) {
+            // A NUL would end the text early and hide what follows it.
+            line[length++] = c == '\0' ? '?' : (char)c;
+        }
+    }
+    line[length] = '\0';
+    return c != EOF || length > 0;
+}
+
+} // namespace
+
+BOOL readTypedNumber(long long *typed)
+{
+    char line[ANSWER_ROOM + 1];
+    for (;;) {
+        if (!readLine(line, sizeof line)) {
+            return FALSE;
+        }
+        char *start = line;
+        while (isBlank(*start)) {
+            start++;
+        }
+        char *end = start + strlen(start);
+        while (end > start && isBlank(end[-1])) {
+            end--;
+        }
+        if (end == start) {
+            continue; // an empty line is passed over
+        }
+        *end = '\0';
+        const char *digits = start + (*start == '+' || *start == '-' ? 1 : 0);
+        if (*digits == '\0' || strspn(digits, "0123456789") != strlen(digits)) {
+            return FALSE;
+        }
+        // A number beyond a long long comes out at its limit, which no caller accepts.
+        *typed = strtoll(start, NULL, 10);
+        return TRUE;
+    }
+}
