@@ -1,6 +1,3 @@
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <gmock/gmock.h>
 
 #include "LinkTest.h"
@@ -9,6 +6,20 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using testsupport::SimUnit;
+
+// The rate of every probe a unit saw, from its final report.
+std::vector<unsigned> probeRates(SimUnit &unit)
+{
+    EXPECT_TRUE(unit.stop());
+    std::vector<unsigned> rates;
+    for (const testsupport::Json &command : unit.report()["commands"].items()) {
+        if (command["kind"].str() == "probe") {
+            rates.push_back((unsigned)command["rate"].u64());
+        }
+    }
+    return rates;
+}
 
 class DiscoveryTest : public LinkTest {
 protected:
@@ -26,77 +37,67 @@ protected:
 
 TEST_F(DiscoveryTest, SkipsAnIdlePortAndAnAbsentOneAndFindsTheUnitAtItsRate)
 {
-    Pty idle, unitLine;
-    ports.name(1, idle.slavePath());
-    ports.name(3, unitLine.slavePath());
-    ProbeAnswerer nothing(idle, 0);
-    ProbeAnswerer unit(unitLine, 9600);
+    SimUnit idle(ports, 1, {"--silent-to", "probe"});
+    SimUnit unit(ports, 3, {"--baud", "9600"});
+    ASSERT_TRUE(idle.start() && unit.start());
 
     EXPECT_TRUE(detectSilently());
     EXPECT_EQ(3, gComPortNumber);
     EXPECT_EQ(9600, gBaudRate);
-    EXPECT_EQ(9600u, g_dcb.BaudRate);
-    EXPECT_NE(INVALID_HANDLE_VALUE, g_hCOM);
-    EXPECT_EQ(9600, unitLine.baudRate());
-    EXPECT_THAT(nothing.probeRates(), ElementsAre(115200, 115200, 9600, 9600, 57600, 57600, 4800,
-                                                  4800, 2400, 2400, 1200, 1200));
-    EXPECT_THAT(unit.probeRates(), ElementsAre(115200, 115200, 9600));
+    EXPECT_THAT(probeRates(idle), ElementsAre(115200, 115200, 9600, 9600, 57600, 57600, 4800, 4800, 2400,
+                                              2400, 1200, 1200));
+    EXPECT_THAT(probeRates(unit), ElementsAre(115200, 115200, 9600));
 }
 
 TEST_F(DiscoveryTest, FindsAUnitThatAnswersOnlyTheSecondProbe)
 {
-    Pty unitLine;
-    ports.name(1, unitLine.slavePath());
-    ProbeAnswerer unit(unitLine, 115200, 1);
+    SimUnit unit(ports, 1, {"--probe-answer-nth", "2"});
+    ASSERT_TRUE(unit.start());
 
     EXPECT_TRUE(detectSilently());
     EXPECT_EQ(1, gComPortNumber);
     EXPECT_EQ(115200, gBaudRate);
-    EXPECT_THAT(unit.probeRates(), ElementsAre(115200, 115200));
+    EXPECT_THAT(probeRates(unit), ElementsAre(115200, 115200));
 }
 
-TEST_F(DiscoveryTest, WithNoPortsAtAllFailsAtOnceAndLeavesTheSelectionEmpty)
+TEST_F(DiscoveryTest, WithNoPortsAtAllFailsAndLeavesTheSelectionEmpty)
 {
-    BOOL found = TRUE;
-    EXPECT_LT(elapsedMs([&] { found = detectSilently(); }), 500);
-    EXPECT_FALSE(found);
+    EXPECT_FALSE(detectSilently());
     EXPECT_EQ(0, gComPortNumber);
     EXPECT_EQ(0, gBaudRate);
-    EXPECT_EQ(9600u, g_dcb.BaudRate);
 }
 
 TEST_F(DiscoveryTest, SkipsAPortThatAnotherProgramHolds)
 {
-    Pty heldLine, unitLine;
-    ports.name(1, heldLine.slavePath());
-    ports.name(2, unitLine.slavePath());
-    ProbeAnswerer held(heldLine, 115200);
-    ProbeAnswerer unit(unitLine, 115200);
-    // Root ignores TIOCEXCL; the lock is what marks a port as held.
-    testsupport::HeldPort holder(heldLine.slavePath());
+    SimUnit held(ports, 1);
+    SimUnit unit(ports, 2);
+    ASSERT_TRUE(held.start() && unit.start());
+    testsupport::HeldPort holder(held.slavePath());
     ASSERT_TRUE(holder.ok());
 
     EXPECT_TRUE(detectSilently());
     EXPECT_EQ(2, gComPortNumber);
-    EXPECT_THAT(held.probeRates(), IsEmpty());
+    EXPECT_THAT(probeRates(held), IsEmpty());
 }
 
-TEST_F(DiscoveryTest, AfterFailingLeavesNoPortOpenAndTheLastRateRecorded)
+TEST_F(DiscoveryTest, AfterFailingOnTheLastPortLeavesItClosedAndItsLastRateForTheOperatorsOpen)
 {
-    Pty idle;
-    ports.name(32, idle.slavePath());
-    ProbeAnswerer nothing(idle, 0);
+    SimUnit idle(ports, 32, {"--silent-to", "probe"});
+    ASSERT_TRUE(idle.start());
 
     EXPECT_FALSE(detectSilently());
     EXPECT_EQ(INVALID_HANDLE_VALUE, g_hCOM);
     EXPECT_EQ(32, gComPortNumber);
     EXPECT_EQ(1200, gBaudRate);
-    EXPECT_EQ(1200u, g_dcb.BaudRate);
-    EXPECT_EQ(12u, nothing.probeRates().size());
 
     // The operator's port opens next, at the rate left recorded.
     ASSERT_TRUE(ComPortAPI_OpenCOM(32));
-    EXPECT_EQ(1200, idle.baudRate());
+    char command[] = "%fw -v";
+    EXPECT_TRUE(sendCommand(command, 0, 0, nullptr));
+    testsupport::Json report;
+    EXPECT_TRUE(idle.waitForReport([](const testsupport::Json &r) { return r["commands"].size() == 13; }, 5000,
+                                   &report));
+    EXPECT_EQ(1200u, report["commands"][12]["rate"].u64());
 }
 
 } // namespace

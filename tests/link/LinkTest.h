@@ -1,7 +1,6 @@
 // Fixture of the device-link suites: a private ports directory, the shared serial
 // buffer, and no port left open behind a test.
-#ifndef LUMIVANE_TESTS_LINK_LINK_TEST_H
-#define LUMIVANE_TESTS_LINK_LINK_TEST_H
+#pragma once
 
 #include <gtest/gtest.h>
 
@@ -31,5 +30,3 @@ protected:
 private:
     std::vector<char> buffer_;
 };
-
-#endif

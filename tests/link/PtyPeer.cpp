@@ -12,9 +12,6 @@
 
 namespace {
 
-const char PROBE_FRAME[] = "%%%help -c version\n\r";
-const char PROBE_REPLY[] = "version\n\r   version <no parameters> {Get the current firmware version}\r\n>>";
-
 struct RateCode {
     int rate;
     speed_t code;
@@ -122,45 +119,6 @@ std::string receiveBytes(const Pty &pty, size_t count, const std::atomic<bool> &
         }
     }
     return received;
-}
-
-ProbeAnswerer::ProbeAnswerer(Pty &pty, int answerRate, int probesToIgnore)
-    : answerRate_(answerRate), probesToIgnore_(probesToIgnore),
-      peer_(pty, [this](Pty &p, const std::atomic<bool> &stop) { serve(p, stop); })
-{
-}
-
-std::vector<int> ProbeAnswerer::probeRates() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return probeRates_;
-}
-
-void ProbeAnswerer::serve(Pty &pty, const std::atomic<bool> &stop)
-{
-    std::string pending;
-    int answeredAtOwnRate = 0;
-    while (!stop) {
-        pending += receiveBytes(pty, 1, stop);
-        size_t frame = pending.find(PROBE_FRAME);
-        if (frame == std::string::npos) {
-            continue;
-        }
-        pending.erase(0, frame + sizeof PROBE_FRAME - 1);
-        int rate = pty.baudRate();
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            probeRates_.push_back(rate);
-        }
-        if (answerRate_ == 0) {
-            continue;
-        }
-        if (rate != answerRate_) {
-            pty.send("\xF8\x80\x1E\xFE~\xE0");
-        } else if (answeredAtOwnRate++ >= probesToIgnore_) {
-            pty.send(PROBE_REPLY);
-        }
-    }
 }
 
 long long elapsedMs(const std::function<void()> &f)

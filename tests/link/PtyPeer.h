@@ -1,14 +1,12 @@
 // Test support for the device link: pseudo-terminals named as COM ports through a
-// private ports directory, and small peers on their master sides.
-#ifndef LUMIVANE_TESTS_LINK_PTY_PEER_H
-#define LUMIVANE_TESTS_LINK_PTY_PEER_H
+// private ports directory, and scripted peers on their master sides where a test needs the
+// raw bytes or their timing (the other link tests talk to unitsim).
+#pragma once
 
 #include <atomic>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 // A pseudo-terminal. The master side stands for the unit; the slave is what the tool opens.
 // The pty keeps a slave descriptor of its own so that the master does not see a hang-up
@@ -48,25 +46,5 @@ private:
 // Waits for count bytes and returns them; once stop is set, only while bytes keep coming.
 std::string receiveBytes(const Pty &pty, size_t count, const std::atomic<bool> &stop);
 
-// A console that answers the probe "%help -c version" with the expected reply at its own
-// rate and with garbage at any other. It records the rate of every probe it sees.
-// answerRate 0 plays a port with nothing behind it; probesToIgnore skips the first
-// probes at its own rate.
-class ProbeAnswerer {
-public:
-    ProbeAnswerer(Pty &pty, int answerRate, int probesToIgnore = 0);
-    std::vector<int> probeRates() const;
-
-private:
-    void serve(Pty &pty, const std::atomic<bool> &stop);
-    int answerRate_;
-    int probesToIgnore_;
-    mutable std::mutex mutex_;
-    std::vector<int> probeRates_;
-    PtyPeer peer_;
-};
-
 // Milliseconds spent by f.
 long long elapsedMs(const std::function<void()> &f);
-
-#endif

@@ -1,42 +1,69 @@
-// A small JSON reader for the reports that test helpers write (unitsim's report).
+// unitsim's reports, read with nlohmann::json. Missing members and indexes read as null, so
+// that a chain such as report["images"][1]["verdict"] never throws on a short report.
 #pragma once
-#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 namespace testsupport {
 
 class Json {
 public:
-    enum class Type { Null, Bool, Number, String, Array, Object };
+    Json() = default;
 
-    // The parsed value, or a null value (with `error` set) when the text is not JSON.
-    static Json parse(const std::string &text, std::string *error = nullptr);
+    // The document, or null when the text is not JSON (a report being written, say).
+    static Json parse(const std::string &text)
+    {
+        auto document = std::make_shared<const nlohmann::json>(nlohmann::json::parse(text, nullptr, false));
+        return document->is_discarded() ? Json() : Json(document, document.get());
+    }
 
-    Type type() const { return type_; }
-    bool isNull() const { return type_ == Type::Null; }
-    bool has(const std::string &key) const;
-    // Missing members and indexes give a null value, so chains never throw.
-    const Json &operator[](const std::string &key) const;
-    const Json &operator[](size_t index) const;
-    size_t size() const { return items_.size(); }
-    const std::vector<Json> &items() const { return items_; }
+    bool isNull() const { return node_ == nullptr || node_->is_null(); }
+    Json operator[](const std::string &key) const
+    {
+        return node_ != nullptr && node_->is_object() && node_->contains(key) ? Json(document_, &node_->at(key))
+                                                                               : Json();
+    }
+    Json operator[](size_t index) const
+    {
+        return node_ != nullptr && node_->is_array() && index < node_->size() ? Json(document_, &node_->at(index))
+                                                                               : Json();
+    }
+    size_t size() const { return node_ != nullptr && node_->is_array() ? node_->size() : 0; }
+    std::vector<Json> items() const
+    {
+        std::vector<Json> items;
+        for (size_t i = 0; i < size(); i++) {
+            items.push_back((*this)[i]);
+        }
+        return items;
+    }
 
-    // Strings hold bytes: \u0000..\u00ff stand for the byte of that value.
-    const std::string &str() const { return text_; }
-    bool boolean() const { return type_ == Type::Bool && text_ == "true"; }
-    uint64_t u64() const;
-    int64_t i64() const;
-    double num() const;
+    // unitsim writes bytes, each as the code point of its value: back to bytes.
+    std::string str() const
+    {
+        std::string bytes;
+        const std::string utf8 = node_ != nullptr && node_->is_string() ? node_->get<std::string>() : "";
+        for (size_t i = 0; i < utf8.size(); i++) {
+            const unsigned char c = (unsigned char)utf8[i];
+            bool pair = (c & 0xE0) == 0xC0 && i + 1 < utf8.size();
+            bytes += pair ? (char)(((c & 0x1F) << 6) | ((unsigned char)utf8[++i] & 0x3F)) : (char)c;
+        }
+        return bytes;
+    }
+    bool boolean() const { return node_ != nullptr && node_->is_boolean() && node_->get<bool>(); }
+    uint64_t u64() const { return node_ != nullptr && node_->is_number_unsigned() ? node_->get<uint64_t>() : 0; }
 
 private:
-    friend class JsonParser;
-    Type type_ = Type::Null;
-    std::string text_; // string value, number text or "true"/"false"
-    std::vector<Json> items_;
-    std::vector<std::string> keys_; // objects: the key of each item
+    Json(std::shared_ptr<const nlohmann::json> document, const nlohmann::json *node)
+        : document_(std::move(document)), node_(node)
+    {
+    }
+    std::shared_ptr<const nlohmann::json> document_; // keeps every node of the document alive
+    const nlohmann::json *node_ = nullptr;
 };
 
 } // namespace testsupport

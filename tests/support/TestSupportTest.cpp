@@ -1,5 +1,4 @@
 // The helpers other tests lean on: a broken helper would let those tests pass or hang.
-#include "Json.h"
 #include "RunProgram.h"
 #include "SimUnit.h"
 
@@ -32,19 +31,6 @@ TEST(RunProgram, EndsAProgramThatOutlivesItsTimeOut)
     const RunResult run = runProgram(options);
     EXPECT_TRUE(run.timedOut);
     EXPECT_LT(run.seconds, 5);
-}
-
-TEST(Json, ReadsReportsWithBytesNumbersAndNesting)
-{
-    const Json doc = Json::parse(R"({"text":"a\r\n\u00ff\"","n":4294967002,"list":[{"ok":true},null],"e":{}})");
-    EXPECT_EQ(doc["text"].str(), std::string("a\r\n\xff\""));
-    EXPECT_EQ(doc["n"].u64(), 4294967002u);
-    EXPECT_TRUE(doc["list"][0]["ok"].boolean());
-    EXPECT_TRUE(doc["list"][1].isNull());
-    EXPECT_TRUE(doc["missing"]["deeper"].isNull());
-    std::string error;
-    EXPECT_TRUE(Json::parse(R"({"a":1)", &error).isNull());
-    EXPECT_FALSE(error.empty());
 }
 
 TEST(SimUnit, AppearsAsItsPortAndLeavesNoLinkBehind)
