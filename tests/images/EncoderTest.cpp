@@ -3,9 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -15,13 +13,15 @@ namespace {
 
 std::string systemBase64(const std::vector<unsigned char> &bytes)
 {
-    std::string in = testing::TempDir() + "/base64_" + std::to_string(getpid()), out = in + ".out";
+    std::string in = testing::TempDir() + "/base64_" + std::to_string(getpid());
     std::ofstream(in, std::ios::binary).write((const char *)bytes.data(), (std::streamsize)bytes.size());
-    EXPECT_EQ(std::system(("base64 -w 0 " + in + " > " + out).c_str()), 0);
-    std::ifstream text(out, std::ios::binary);
-    std::string encoded((std::istreambuf_iterator<char>(text)), std::istreambuf_iterator<char>());
+    FILE *out = popen(("base64 -w 0 " + in).c_str(), "r");
+    std::string encoded;
+    for (int c; (c = fgetc(out)) != EOF;) {
+        encoded += (char)c;
+    }
+    EXPECT_EQ(pclose(out), 0);
     std::remove(in.c_str());
-    std::remove(out.c_str());
     return encoded;
 }
 

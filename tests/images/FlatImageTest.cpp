@@ -1,5 +1,6 @@
 // The flat image builder on small texts: the length rule, the checksum, the upper address
 // rule, and the lines it refuses.
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -13,14 +14,6 @@ const std::string INVALID = "\r\n intel_hex_line_is_valid \r\n";
 
 std::string upper(uint16_t upperAddress) { return hexRecord(4, 0, {(uint8_t)(upperAddress >> 8), (uint8_t)upperAddress}); }
 std::string data(uint16_t address, std::vector<uint8_t> bytes) { return hexRecord(0, address, bytes); }
-
-std::string withLineEnding(std::string text, const std::string &ending)
-{
-    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + ending.size())) {
-        text.replace(at, 2, ending);
-    }
-    return text;
-}
 
 struct BuildCase {
     const char *name;
@@ -44,8 +37,8 @@ std::vector<BuildCase> buildCases()
     return {
         // The length is the last record's address, so its own bytes lie beyond it: 2^32 - 65552 * 255.
         {"UpperAddressKeepsItsLowByte", page1, true, 65552, 4278251536u, "", 0x1000E, {0xFF, 0xFF, 1, 2, 3, 4, 0xFF}},
-        {"LineFeedEndings", withLineEnding(page1, "\n"), true, 65552, 4278251536u, ""},
-        {"CarriageReturnEndings", withLineEnding(page1, "\r"), true, 65552, 4278251536u, ""},
+        {"LineFeedEndings", std::regex_replace(page1, std::regex("\r\n"), "\n"), true, 65552, 4278251536u, ""},
+        {"CarriageReturnEndings", std::regex_replace(page1, std::regex("\r\n"), "\r"), true, 65552, 4278251536u, ""},
         {"DescendingRecordsGiveLowerAddress", data(0x0020, {0}) + data(0x0004, {0}) + EOF_RECORD, true, 4, 0u - 4 * 255, ""},
         {"LaterRecordsOverwriteEarlierOnes", data(0, {1, 2, 3}) + data(1, {9}), true, 1, 0u - 1, "", 0, {1, 9, 3}},
         {"NoDataRecord", upper(0) + EOF_RECORD, true, 0, 0, ""},

@@ -100,21 +100,14 @@ TEST(IntelHexLine, ValidityFieldsAndData)
             EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + r.bytes.size()), r.bytes) << r.line;
         }
         free(bytes);
+        // The one-pass reader takes the text after the start code and reads nothing beyond
+        // its length: the copy has no NUL, so a read past it is an AddressSanitizer report.
+        if (r.line[0] == ':') {
+            std::vector<char> exact(r.line.begin() + 1, r.line.end());
+            IntelHexRecord fields;
+            EXPECT_EQ(intel_hex_record_read(exact.data(), exact.size(), &fields), r.valid ? INTEL_HEX_STRING_OK : INTEL_HEX_STRING_INVALID);
+        }
     }
-}
-
-// The one-pass reader reads the length it is given and nothing beyond it.
-TEST(IntelHexRecord, ReadsOnlyTheGivenLength)
-{
-    std::string record = "04A2B0002FEDD83284FF";
-    std::vector<char> exact(record.begin(), record.end() - 2);  // no NUL: a read past it is caught
-    IntelHexRecord fields;
-    ASSERT_EQ(intel_hex_record_read(exact.data(), exact.size(), &fields), INTEL_HEX_STRING_OK);
-    EXPECT_EQ(fields.address, 0xA2B0);
-    EXPECT_EQ(std::vector<uint8_t>(fields.data, fields.data + fields.dataLength),
-              (std::vector<uint8_t>{0x2F, 0xED, 0xD8, 0x32}));
-    EXPECT_EQ(intel_hex_record_read(record.data(), record.size(), &fields), INTEL_HEX_STRING_INVALID);
-    EXPECT_EQ(intel_hex_record_read(exact.data(), 9, &fields), INTEL_HEX_STRING_INVALID);
 }
 
 }  // namespace
