@@ -10,10 +10,9 @@
 
 void FlatImageTest::SetUp()
 {
-    gDataConcatenated = (uint8_t *)malloc(CONCAT_BUFFER_SIZE + 16);
+    // The spare bytes behind the image are zero, as the main flow allocates them.
+    gDataConcatenated = (uint8_t *)calloc(CONCAT_BUFFER_SIZE + 16, 1);
     ASSERT_NE(gDataConcatenated, nullptr);
-    memset(gDataConcatenated, 0, CONCAT_BUFFER_SIZE + 16);
-    memset(gDataConcatenated, 0xFF, CONCAT_BUFFER_SIZE);
 }
 
 void FlatImageTest::TearDown()
@@ -42,17 +41,15 @@ std::string hexRecord(uint8_t type, uint16_t address, const std::vector<uint8_t>
     std::vector<uint8_t> bytes = {(uint8_t)data.size(), (uint8_t)(address >> 8), (uint8_t)address, type};
     bytes.insert(bytes.end(), data.begin(), data.end());
     uint8_t checksum = 0;
-    for (uint8_t b : bytes) {
-        checksum = (uint8_t)(checksum - b);
-    }
-    bytes.push_back(checksum);
     std::string line = ":";
     char pair[3];
     for (uint8_t b : bytes) {
+        checksum = (uint8_t)(checksum - b);
         snprintf(pair, sizeof pair, "%02X", b);
         line += pair;
     }
-    return line + "\r\n";
+    snprintf(pair, sizeof pair, "%02X", checksum);
+    return line + pair + "\r\n";
 }
 
 std::vector<uint8_t> objcopyBinary(const std::string &text)
