@@ -348,7 +348,7 @@ std::vector<Scenario> buildScenarios()
                     Reboot::NotReached,
                     announcement() + discoveryFailed() + openingPort(33) + portOpened() + settingRate(9600) +
                         rateSet() + defaultVersionLines(2) + productUnknown() + closing(false),
-                    0,
+                    1,
                     5,
                     false,
                     nullptr});
