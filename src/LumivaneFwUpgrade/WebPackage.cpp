@@ -37,12 +37,8 @@ BOOL replacePackageWithPart(void)
 void removePart(void)
 {
 #ifdef _WIN32
-    // Opened as the link itself, not what it leads to, and deleted when closed.
-    HANDLE part = CreateFileA(PACKAGE_PART_FILE_NAME, DELETE, 0, NULL, OPEN_EXISTING,
-                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_DELETE_ON_CLOSE, NULL);
-    if (part != INVALID_HANDLE_VALUE) {
-        CloseHandle(part);
-    }
+    // DeleteFile removes a symbolic link itself, never what it leads to.
+    DeleteFileA(PACKAGE_PART_FILE_NAME);
 #else
     unlink(PACKAGE_PART_FILE_NAME);
 #endif
