@@ -185,9 +185,10 @@ std::vector<Scenario> buildScenarios()
                         }});
     }
 
-    // A model word longer than its seven-character field is refused, not cut.
+    // A model word longer than its seven-character field is refused, not cut: cut after seven
+    // characters, the rest of this one would read as the FPGA version and device code 3.
     rows.push_back({"ModelWordTooLong",
-                    {{1, {"--model", "SIMUNIT12"}}},
+                    {{1, {"--model", "SIMUNIT3.4"}}},
                     "",
                     Reboot::NotReached,
                     foundOnCom1() + productUnknown() + closing(false),
