@@ -1,7 +1,6 @@
-// Hex digits, token splitting, line-break removal and the record line operations.
+// Hex digits, line-break removal and the record line operations.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -22,35 +21,6 @@ TEST(HexDigits, CharactersAndPairs)
     for (auto p : pairs) {
         EXPECT_EQ(u8_from_hex_string(&p.text[0]), p.value) << '"' << p.text << '"';
     }
-}
-
-TEST(StrSplit, CutsAtDelimitersInPlace)
-{
-    char text[] = "AB::CD:";
-    char **tokens = str_split(text, ":");
-    ASSERT_NE(tokens, nullptr);
-    EXPECT_STREQ(tokens[0], "AB");
-    EXPECT_STREQ(tokens[1], "CD");
-    EXPECT_EQ(tokens[2], nullptr);
-    EXPECT_EQ(std::string(text, sizeof text), std::string("AB\0:CD\0\0", 8));
-    free(tokens);
-
-    std::string many;
-    for (int i = 0; i < 1000; i++) {
-        many += ":" + std::to_string(i);
-    }
-    tokens = str_split(&many[0], ":");
-    for (int i = 0; i < 1000; i++) {
-        ASSERT_STREQ(tokens[i], std::to_string(i).c_str());
-    }
-    EXPECT_EQ(tokens[1000], nullptr);
-    free(tokens);
-
-    char empty[] = "", colons[] = ":::";
-    EXPECT_EQ(str_split(empty, ":"), nullptr);
-    EXPECT_EQ(str_split(colons, ":"), nullptr);
-    EXPECT_EQ(str_split(nullptr, ":"), nullptr);
-    EXPECT_EQ(str_split(text, nullptr), nullptr);
 }
 
 TEST(StrRemoveNL, ReplacesEveryLineBreak)
