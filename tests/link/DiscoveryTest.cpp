@@ -5,7 +5,6 @@
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using testsupport::SimUnit;
 
 // The rate of every probe a unit saw, from its final report.
@@ -47,30 +46,6 @@ TEST_F(DiscoveryTest, SkipsAnIdlePortAndAnAbsentOneAndFindsTheUnitAtItsRate)
     EXPECT_THAT(probeRates(idle),
                 ElementsAre(115200, 115200, 9600, 9600, 57600, 57600, 4800, 4800, 2400, 2400, 1200, 1200));
     EXPECT_THAT(probeRates(unit), ElementsAre(115200, 115200, 9600));
-}
-
-TEST_F(DiscoveryTest, FindsAUnitThatAnswersOnlyTheSecondProbe)
-{
-    SimUnit unit(ports, 1, {"--probe-answer-nth", "2"});
-    ASSERT_TRUE(unit.start());
-
-    EXPECT_TRUE(detectSilently());
-    EXPECT_EQ(1, gComPortNumber);
-    EXPECT_EQ(115200, gBaudRate);
-    EXPECT_THAT(probeRates(unit), ElementsAre(115200, 115200));
-}
-
-TEST_F(DiscoveryTest, SkipsAPortThatAnotherProgramHolds)
-{
-    SimUnit held(ports, 1);
-    SimUnit unit(ports, 2);
-    ASSERT_TRUE(held.start() && unit.start());
-    testsupport::HeldPort holder(held.slavePath());
-    ASSERT_TRUE(holder.ok());
-
-    EXPECT_TRUE(detectSilently());
-    EXPECT_EQ(2, gComPortNumber);
-    EXPECT_THAT(probeRates(held), IsEmpty());
 }
 
 TEST_F(DiscoveryTest, AfterFailingOnTheLastPortLeavesItClosedAndItsLastRateForTheOperatorsOpen)
