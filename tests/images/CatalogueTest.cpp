@@ -11,16 +11,12 @@
 #include "LumivaneFwUpgrade.h"
 #include "ReleaseManifest.h"
 #include "RunProgram.h"
-#include "TempDir.h"
 
 namespace {
 
-std::string sha256sum(const testsupport::TempDir &dir, const std::string &bytes)
+std::string sha256sum(const std::string &bytes)
 {
-    testsupport::writeFile(dir.file("bytes"), bytes);
-    testsupport::RunOptions options;
-    options.argv = {"/usr/bin/sha256sum", dir.file("bytes")};
-    return testsupport::runProgram(options).out.substr(0, 64);
+    return outputOnFile({"/usr/bin/sha256sum"}, bytes).substr(0, 64);
 }
 
 TEST_F(FlatImageTest, CatalogueHoldsTheManifestsFiguresAndTheFiguresProgramTheirSha256)
@@ -29,7 +25,6 @@ TEST_F(FlatImageTest, CatalogueHoldsTheManifestsFiguresAndTheFiguresProgramTheir
     options.argv = {LUMIVANE_CATALOGUE_FIGURES_PROGRAM};
     const testsupport::RunResult figures = testsupport::runProgram(options);
     EXPECT_EQ(figures.exitStatus, 0) << figures.out;
-    testsupport::TempDir dir;
     ASSERT_EQ(std::size(AUTOGEN_FILES), std::size(RELEASE_ENTRIES));
     for (size_t i = 0; i < std::size(AUTOGEN_FILES); i++) {
         const autogen_files &entry = AUTOGEN_FILES[i];
@@ -49,8 +44,8 @@ TEST_F(FlatImageTest, CatalogueHoldsTheManifestsFiguresAndTheFiguresProgramTheir
         const std::string sent((const char *)gDataConcatenated, (size_t)flat.length);
         const size_t at = figures.out.find(entry.filePath);
         ASSERT_NE(at, std::string::npos);
-        EXPECT_NE(figures.out.find("\n    sha256 text " + sha256sum(dir, text) + "\n    sha256 flat " +
-                                       sha256sum(dir, sent) + "\n",
+        EXPECT_NE(figures.out.find("\n    sha256 text " + sha256sum(text) + "\n    sha256 flat " +
+                                       sha256sum(sent) + "\n",
                                    at),
                   std::string::npos)
             << figures.out;
