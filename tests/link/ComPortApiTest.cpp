@@ -6,7 +6,7 @@ namespace {
 
 using testsupport::SimUnit;
 
-char VERSION_QUERY[] = "%fw -v";
+char VERSION_QUERY[] = "%fw -v", VERSION_REPLY[] = "2.1.5 SIMUNIT 3.4 1\r\n>>";
 
 // The line settings show in what the unit gets; each command is answered before the next change.
 TEST_F(LinkTest, SettingsRecordedWhileClosedTakeEffectAtTheNextOpen)
@@ -21,7 +21,7 @@ TEST_F(LinkTest, SettingsRecordedWhileClosedTakeEffectAtTheNextOpen)
     EXPECT_FALSE(ComPortAPI_SetHardwareFlowControl(1));
     EXPECT_FALSE(ComPortAPI_SetBaudRate(115200));
     ASSERT_TRUE(ComPortAPI_OpenCOM(1));
-    EXPECT_TRUE(sendCommand(VERSION_QUERY, 0, 1, (char *)"2.1.5 SIMUNIT 3.4 1\r\n>>"));
+    EXPECT_TRUE(sendCommand(VERSION_QUERY, 0, 1, VERSION_REPLY));
     for (int refused : {0, -9600}) {
         EXPECT_FALSE(ComPortAPI_SetBaudRate(refused));
     }

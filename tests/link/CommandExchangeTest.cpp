@@ -44,8 +44,7 @@ TEST_P(ReplyTest, IsCollectedUntilSilenceAndComparedWhole)
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, ReplyTest,
-    ::testing::Values(ReplyCase{"Whole", {}, IDENTITY, TRUE},
-                      ReplyCase{"SplitByAShorterPause", {"--split-reply", "9,400"}, IDENTITY, TRUE},
+    ::testing::Values(ReplyCase{"SplitByAShorterPause", {"--split-reply", "9,400"}, IDENTITY, TRUE},
                       ReplyCase{"TrailingLineEnd", {"--trailing", "\\r\\n"}, IDENTITY, FALSE},
                       ReplyCase{"SilenceAgainstAText", {"--silent-to", "identity"}, ">>", FALSE},
                       ReplyCase{"SilenceAgainstEmpty", {"--silent-to", "identity"}, "", TRUE},
