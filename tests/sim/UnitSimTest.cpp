@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 using testsupport::Json;
-using testsupport::PortsDir;
 using testsupport::SimUnit;
 
 namespace {
@@ -52,35 +51,6 @@ public:
 private:
     int fd_;
 };
-
-const char PROBE_REPLY[] = "version\n\r   version <no parameters> {Get the current firmware version}\r\n>>";
-
-TEST(UnitSim, AnswersOnlyAtItsRateAndSeesTheClientsLineSettings)
-{
-    PortsDir ports;
-    SimUnit unit(ports, 3,
-                 {"--baud", "9600", "--role", "rx2", "--device-code", "4", "--fw-version", "1.0.8"});
-    ASSERT_TRUE(unit.start()) << unit.error();
-    Client client(ports.portPath(3));
-    client.setLine(115200, false);
-    const std::string garbage = client.exchange("%%%help -c version\n\r");
-    EXPECT_EQ(garbage.size(), sizeof PROBE_REPLY - 1);
-    EXPECT_NE(garbage, PROBE_REPLY);
-    client.setLine(9600, true);
-    EXPECT_EQ(client.exchange("%%%help -c version\n\r"), PROBE_REPLY);
-    EXPECT_EQ(client.exchange("%%%fw -v\n\r"), "1.0.8 SIMUNIT 3.4 4\r\n>>");
-    EXPECT_EQ(client.exchange("%%%fw -p\n\r"), "Norvex 6G SDI EXT PELLIMORA-B RX\r\n>>");
-
-    const Json commands = unit.report()["commands"];
-    ASSERT_EQ(commands.size(), 4u);
-    EXPECT_EQ(commands[0]["rate"].u64(), 115200u);
-    EXPECT_FALSE(commands[0]["crtscts"].boolean());
-    EXPECT_EQ(commands[0]["answer"].str(), "garbage");
-    EXPECT_EQ(commands[1]["rate"].u64(), 9600u);
-    EXPECT_TRUE(commands[1]["crtscts"].boolean());
-    EXPECT_EQ(commands[3]["text"].str(), "%fw -p");
-    EXPECT_EQ(commands[3]["kind"].str(), "identity");
-}
 
 struct Upload {
     const char *command;
