@@ -1,3 +1,7 @@
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <fstream>
 
 #include "LinkTest.h"
@@ -18,6 +22,13 @@ TEST_F(LinkTest, SettingsRecordedWhileClosedTakeEffectAtTheNextOpen)
     ASSERT_TRUE(ComPortAPI_OpenCOM(1));
     sendCommand(VERSION_QUERY, 0, 1, VERSION_QUERY);
     EXPECT_TRUE(ComPortAPI_CloseCOM());
+    // The line the tool left: raw 8-bit characters, and no hang-up at its close.
+    termios tio{};
+    const int port = open(unit.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    EXPECT_EQ(tcgetattr(port, &tio), 0);
+    close(port);
+    EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | CLOCAL | CREAD | HUPCL), tcflag_t(CS8 | CLOCAL | CREAD));
+    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);
     EXPECT_FALSE(ComPortAPI_SetHardwareFlowControl(1));
     EXPECT_FALSE(ComPortAPI_SetBaudRate(115200));
     ASSERT_TRUE(ComPortAPI_OpenCOM(1));
