@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -29,12 +30,17 @@ TEST_F(LinkTest, SettingsRecordedWhileClosedTakeEffectAtTheNextOpen)
 {
     SimUnit unit(ports, 1);
     ASSERT_TRUE(unit.start()) << unit.error();
+    termios tio{}; // the device as another program may leave it: cooked, echoing
+    const int device = open(unit.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(tcgetattr(device, &tio), 0);
+    tio.c_lflag |= ICANON | ECHO | ISIG;
+    ASSERT_EQ(tcsetattr(device, TCSANOW, &tio), 0);
+    close(device);
     EXPECT_FALSE(ComPortAPI_SetBaudRate(57600));
     EXPECT_FALSE(ComPortAPI_SetHardwareFlowControl(0));
     ASSERT_TRUE(ComPortAPI_OpenCOM(1));
     sendCommand(VERSION_QUERY, 0, 1, VERSION_QUERY);
     // The line as the tool set it (its close restores what it found): raw 8-bit, no hang-up.
-    termios tio{};
     EXPECT_EQ(tcgetattr(descriptorOf(unit.slavePath()), &tio), 0);
     EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | CLOCAL | CREAD | HUPCL), tcflag_t(CS8 | CLOCAL | CREAD));
     EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);
