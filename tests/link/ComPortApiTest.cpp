@@ -44,6 +44,7 @@ TEST_F(LinkTest, SettingsRecordedWhileClosedTakeEffectAtTheNextOpen)
     EXPECT_EQ(tcgetattr(descriptorOf(unit.slavePath()), &tio), 0);
     EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | CLOCAL | CREAD | HUPCL), tcflag_t(CS8 | CLOCAL | CREAD));
     EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(g_dcb.ByteSize, 8); // a pseudo-terminal is always 8-bit: what a real port is asked for
     EXPECT_TRUE(ComPortAPI_CloseCOM());
     EXPECT_FALSE(ComPortAPI_SetHardwareFlowControl(1));
     EXPECT_FALSE(ComPortAPI_SetBaudRate(115200));
