@@ -1,5 +1,6 @@
-// The flat image builder on small texts: the length rule, the checksum, the upper address
-// rule, and the lines it refuses.
+// The flat image builder on small texts (the length rule, the checksum, the upper address
+// rule, and the lines it refuses) and on random texts against objcopy.
+#include <random>
 #include <regex>
 #include <string>
 #include <vector>
@@ -12,8 +13,14 @@ namespace {
 const std::string EOF_RECORD = ":00000001FF\r\n";
 const std::string INVALID = "\r\n intel_hex_line_is_valid \r\n";
 
-std::string upper(uint16_t upperAddress) { return hexRecord(4, 0, {(uint8_t)(upperAddress >> 8), (uint8_t)upperAddress}); }
-std::string data(uint16_t address, std::vector<uint8_t> bytes) { return hexRecord(0, address, bytes); }
+std::string upper(uint16_t upperAddress)
+{
+    return hexRecord(4, 0, {(uint8_t)(upperAddress >> 8), (uint8_t)upperAddress});
+}
+std::string data(uint16_t address, std::vector<uint8_t> bytes)
+{
+    return hexRecord(0, address, bytes);
+}
 
 struct BuildCase {
     const char *name;
@@ -22,11 +29,14 @@ struct BuildCase {
     int length;
     uint32_t checksum;
     std::string output;
-    uint32_t at = 0;                // where `bytes` must lie in the flat image
+    uint32_t at = 0; // where `bytes` must lie in the flat image
     std::vector<uint8_t> bytes = {};
 };
 
-void PrintTo(const BuildCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const BuildCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 std::vector<BuildCase> buildCases()
 {
@@ -34,6 +44,7 @@ std::vector<BuildCase> buildCases()
     const std::string line44 = data(0x0100, std::vector<uint8_t>(44, 0x11));
     const std::string beyond = data(0xFFF8, std::vector<uint8_t>(9, 6));
     const std::string format = ":%s%n%s%n%s1\r\n";
+    // clang-format off
     return {
         // The length is the last record's address, so its own bytes lie beyond it: 2^32 - 65552 * 255.
         {"UpperAddressKeepsItsLowByte", page1, true, 65552, 4278251536u, "", 0x1000E, {0xFF, 0xFF, 1, 2, 3, 4, 0xFF}},
@@ -61,6 +72,7 @@ std::vector<BuildCase> buildCases()
          0u - 0x3FFFF0u * 255, "\r\n CONCAT_BUFFER_SIZE exceeded \r\n" + beyond, 0x3FFFF0,
          {5, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
     };
+    // clang-format on
 }
 
 class FlatImageBuild : public FlatImageTest, public ::testing::WithParamInterface<BuildCase> {};
@@ -88,4 +100,41 @@ TEST_F(FlatImageTest, EachBuildStartsAfresh)
     EXPECT_TRUE(flatImageHolds(0, std::vector<uint8_t>(5, 0xFF)));
 }
 
-}  // namespace
+// Ascending records of 1 to 32 bytes with gaps, across 64 KiB pages below 0x40 (inside the
+// flat image), none crossing a page. mt19937's sequence is the same on every platform.
+class RandomHexText : public FlatImageTest, public ::testing::WithParamInterface<unsigned> {};
+
+TEST_P(RandomHexText, FlatImageEqualsObjcopy)
+{
+    std::mt19937 rng(GetParam());
+    uint32_t address = rng() % 0x30000, lowest = 0, last = 0, page = 0x10000;
+    std::string text;
+    for (int i = 0, records = 50 + (int)(rng() % 400); i < records; i++) {
+        uint32_t size = 1 + rng() % 32;
+        if ((address & 0xFFFF) + size > 0x10000) {
+            address = (address | 0xFFFF) + 1;
+        }
+        if (address >> 16 != page) {
+            page = address >> 16;
+            text += upper((uint16_t)page);
+        }
+        std::vector<uint8_t> bytes(size);
+        for (uint8_t &b : bytes) {
+            b = (uint8_t)rng();
+        }
+        text += data((uint16_t)address, bytes);
+        lowest = i == 0 ? address : lowest;
+        last = address;
+        address += size + (rng() % 4 == 0 ? rng() % 5000 : 0);
+    }
+    std::vector<uint8_t> binary = objcopyBinary(text + EOF_RECORD);
+    BuildResult result = build(text + EOF_RECORD);
+    ASSERT_TRUE(result.ok) << result.output;
+    EXPECT_EQ(result.length, (int)last);
+    EXPECT_TRUE(flatImageHolds(0, std::vector<uint8_t>(lowest, 0xFF)));
+    EXPECT_TRUE(flatImageHolds(lowest, binary));
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, RandomHexText, ::testing::Range(1u, 7u));
+
+} // namespace

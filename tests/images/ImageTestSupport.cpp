@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <unistd.h>
 
 #include "LumivaneFwUpgrade.h"
+#include "RunProgram.h"
+#include "TempDir.h"
 
 void FlatImageTest::SetUp()
 {
@@ -21,19 +21,14 @@ void FlatImageTest::TearDown()
     gDataConcatenated = nullptr;
 }
 
-BuildResult FlatImageTest::buildInPlace(char *workingCopy)
-{
-    testing::internal::CaptureStdout();
-    bool ok = ValidateFwAndConcatenateData(workingCopy) == TRUE;
-    ComputeConcatenatedDataCheckSum();
-    return {ok, gDataConcatenatedLenght, gDataConcatenatedCheckSum, testing::internal::GetCapturedStdout()};
-}
-
 BuildResult FlatImageTest::build(const std::string &text)
 {
     std::vector<char> workingCopy(text.size() + 16, '\0');
     memcpy(workingCopy.data(), text.data(), text.size());
-    return buildInPlace(workingCopy.data());
+    testing::internal::CaptureStdout();
+    bool ok = ValidateFwAndConcatenateData(workingCopy.data()) == TRUE;
+    ComputeConcatenatedDataCheckSum();
+    return {ok, gDataConcatenatedLenght, gDataConcatenatedCheckSum, testing::internal::GetCapturedStdout()};
 }
 
 std::string hexRecord(uint8_t type, uint16_t address, const std::vector<uint8_t> &data)
@@ -52,29 +47,34 @@ std::string hexRecord(uint8_t type, uint16_t address, const std::vector<uint8_t>
     return line + pair + "\r\n";
 }
 
+std::string outputOnFile(std::vector<std::string> argv, const std::string &bytes)
+{
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir.file("bytes"), bytes);
+    testsupport::RunOptions options;
+    options.argv = std::move(argv);
+    options.argv.push_back(dir.file("bytes"));
+    return testsupport::runProgram(options).out;
+}
+
 std::vector<uint8_t> objcopyBinary(const std::string &text)
 {
-    std::string base = testing::TempDir() + "/objcopy_" + std::to_string(getpid());
-    std::string hexPath = base + ".hex", binPath = base + ".bin";
-    std::ofstream(hexPath, std::ios::binary) << text;
-    std::string command = "objcopy -I ihex -O binary --gap-fill 0xff " + hexPath + " " + binPath;
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir.file("hex"), text);
+    std::string command =
+        "objcopy -I ihex -O binary --gap-fill 0xff " + dir.file("hex") + " " + dir.file("bin");
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
-    std::ifstream in(binPath, std::ios::binary);
-    std::vector<uint8_t> binary((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::remove(hexPath.c_str());
-    std::remove(binPath.c_str());
-    return binary;
+    std::string binary = testsupport::readFile(dir.file("bin"));
+    return std::vector<uint8_t>(binary.begin(), binary.end());
 }
 
 ::testing::AssertionResult flatImageHolds(uint32_t from, const std::vector<uint8_t> &expected)
 {
-    if (from + expected.size() > CONCAT_BUFFER_SIZE + 16) {
-        return ::testing::AssertionFailure() << "range beyond the flat image's allocation";
-    }
     for (size_t i = 0; i < expected.size(); i++) {
         if (gDataConcatenated[from + i] != expected[i]) {
-            return ::testing::AssertionFailure() << "flat address " << from + i << " holds "
-                                                 << (int)gDataConcatenated[from + i] << ", expected " << (int)expected[i];
+            return ::testing::AssertionFailure()
+                   << "flat address " << from + i << " holds " << (int)gDataConcatenated[from + i]
+                   << ", expected " << (int)expected[i];
         }
     }
     return ::testing::AssertionSuccess();

@@ -1,7 +1,6 @@
-// Shared by the image suites: the flat image allocated as the main flow does, builds of
-// heap working copies, record lines, and objcopy as an independent reader of Intel HEX.
-#ifndef IMAGE_TEST_SUPPORT_H
-#define IMAGE_TEST_SUPPORT_H
+// Shared by the image suites: the flat image allocated as the main flow does, builds of heap
+// working copies, record lines, and objcopy as an independent reader of Intel HEX.
+#pragma once
 
 #include <gtest/gtest.h>
 
@@ -13,7 +12,7 @@ struct BuildResult {
     bool ok;
     int length;
     uint32_t checksum;
-    std::string output;  // what the builder printed
+    std::string output; // what the builder printed
 };
 
 class FlatImageTest : public ::testing::Test {
@@ -22,12 +21,13 @@ protected:
     void TearDown() override;
     // Builds from a heap working copy (text + 16 zero bytes), as the callers do.
     BuildResult build(const std::string &text);
-    // Builds from the given working copy, which the build cuts up.
-    BuildResult buildInPlace(char *workingCopy);
 };
 
 // One record line with its checksum, upper-case, ended by CR LF.
 std::string hexRecord(uint8_t type, uint16_t address, const std::vector<uint8_t> &data);
+
+// Standard output of the program argv run on a file holding `bytes` (its last argument).
+std::string outputOnFile(std::vector<std::string> argv, const std::string &bytes);
 
 // What `objcopy -I ihex -O binary --gap-fill 0xff` makes of the text; it starts at the
 // lowest address that the text writes.
@@ -35,5 +35,3 @@ std::vector<uint8_t> objcopyBinary(const std::string &text);
 
 // The flat image from address `from` on compared with `expected`, reporting the first difference.
 ::testing::AssertionResult flatImageHolds(uint32_t from, const std::vector<uint8_t> &expected);
-
-#endif

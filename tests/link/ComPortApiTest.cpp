@@ -8,59 +8,59 @@
 
 namespace {
 
-class ComPortApiTest : public LinkTest {};
+using testsupport::SimUnit;
 
-TEST_F(ComPortApiTest, SettingsRecordedWhileClosedTakeEffectAtTheNextOpen)
+char VERSION_QUERY[] = "%fw -v", VERSION_REPLY[] = "2.1.5 SIMUNIT 3.4 1\r\n>>";
+
+// The descriptor through which this process (the tool) holds the device at path.
+int descriptorOf(const std::string &path)
 {
-    Pty pty;
-    ports.name(1, pty.slavePath());
+    char target[256];
+    for (int fd = 0; fd < 1024; fd++) {
+        ssize_t n = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target);
+        if (n > 0 && path == std::string(target, size_t(n))) {
+            return fd;
+        }
+    }
+    return -1;
+}
 
+// The line settings show in what the unit gets; each command is answered before the next change.
+TEST_F(LinkTest, SettingsRecordedWhileClosedTakeEffectAtTheNextOpen)
+{
+    SimUnit unit(ports, 1);
+    ASSERT_TRUE(unit.start()) << unit.error();
+    termios tio{}; // the device as another program may leave it: cooked, echoing
+    const int device = open(unit.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(tcgetattr(device, &tio), 0);
+    tio.c_lflag |= ICANON | ECHO | ISIG;
+    ASSERT_EQ(tcsetattr(device, TCSANOW, &tio), 0);
+    close(device);
     EXPECT_FALSE(ComPortAPI_SetBaudRate(57600));
     EXPECT_FALSE(ComPortAPI_SetHardwareFlowControl(0));
-    EXPECT_FALSE(ComPortAPI_SetReadingTimeoutInMs(1000));
-
     ASSERT_TRUE(ComPortAPI_OpenCOM(1));
-    EXPECT_EQ(57600, pty.baudRate());
-    EXPECT_FALSE(pty.ctsFlowControl());
-    termios tio;
-    ASSERT_EQ(0, tcgetattr(pty.master(), &tio));
-    EXPECT_EQ(0u, tio.c_lflag & (ICANON | ECHO));
-    EXPECT_EQ(static_cast<tcflag_t>(CLOCAL | CREAD), tio.c_cflag & (CLOCAL | CREAD | HUPCL));
-    char byte;
-    int received = -1;
-    BOOL ok = FALSE;
-    long long ms = elapsedMs([&] { ok = ComPortAPI_ReadCOM(&byte, 1, &received); });
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(0, received);
-    // Not the default 500 ms, nor a second time-out behind the first.
-    EXPECT_GE(ms, 1000);
-    EXPECT_LT(ms, 1900);
-
+    sendCommand(VERSION_QUERY, 0, 1, VERSION_QUERY);
+    // The line as the tool set it (its close restores what it found): raw 8-bit, no hang-up.
+    EXPECT_EQ(tcgetattr(descriptorOf(unit.slavePath()), &tio), 0);
+    EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | CLOCAL | CREAD | HUPCL), tcflag_t(CS8 | CLOCAL | CREAD));
+    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(g_dcb.ByteSize, 8); // a pseudo-terminal is always 8-bit: what a real port is asked for
     EXPECT_TRUE(ComPortAPI_CloseCOM());
     EXPECT_FALSE(ComPortAPI_SetHardwareFlowControl(1));
     EXPECT_FALSE(ComPortAPI_SetBaudRate(115200));
     ASSERT_TRUE(ComPortAPI_OpenCOM(1));
-    EXPECT_EQ(115200, pty.baudRate());
-    EXPECT_TRUE(pty.ctsFlowControl());
-
-    // With the port open a change applies at once.
-    EXPECT_TRUE(ComPortAPI_SetBaudRate(9600));
-    EXPECT_EQ(9600, pty.baudRate());
-    EXPECT_TRUE(ComPortAPI_SetBaudRate(9600));
-}
-
-TEST_F(ComPortApiTest, BaudRatesOutsideTheStandardOnesAreTakenAndNoneBelowOne)
-{
-    Pty pty;
-    ports.name(1, pty.slavePath());
-    ASSERT_TRUE(ComPortAPI_OpenCOM(1));
-    EXPECT_TRUE(ComPortAPI_SetBaudRate(250000));
+    EXPECT_TRUE(sendCommand(VERSION_QUERY, 0, 1, VERSION_REPLY));
     for (int refused : {0, -9600}) {
         EXPECT_FALSE(ComPortAPI_SetBaudRate(refused));
-        EXPECT_EQ(250000u, g_dcb.BaudRate);
     }
-    EXPECT_TRUE(ComPortAPI_SetBaudRate(4800));
-    EXPECT_EQ(4800, pty.baudRate());
+    EXPECT_TRUE(ComPortAPI_SetBaudRate(9600)); // with the port open a change applies at once
+    sendCommand(VERSION_QUERY, 0, 1, VERSION_QUERY);
+    const testsupport::Json seen = commands(unit, 3);
+    const std::pair<uint64_t, bool> expected[] = {{57600, false}, {115200, true}, {9600, true}};
+    for (size_t i = 0; i < 3; i++) {
+        EXPECT_EQ(seen[i]["rate"].u64(), expected[i].first) << i;
+        EXPECT_EQ(seen[i]["crtscts"].boolean(), expected[i].second) << i;
+    }
 }
 
 struct OpenFailure {
@@ -75,15 +75,13 @@ class OpenFailureTest : public LinkTest, public ::testing::WithParamInterface<Op
 // lock: the holder takes the same flock that another instance of the tool takes.
 TEST_P(OpenFailureTest, PrintsItsMessageAndLeavesNoPortOpen)
 {
-    Pty pty;
-    Pty decoy;
-    ports.name(1, pty.slavePath());
-    // A path cut to its buffer would open this port instead of failing.
-    ports.name(12345678, decoy.slavePath());
-    std::string notATerminal = ports.path() + "/../plain-file";
+    SimUnit unit(ports, 1);
+    ASSERT_TRUE(unit.start()) << unit.error();
+    ports.name(12345678, unit.slavePath()); // a path cut to its buffer would open this port
+    const std::string notATerminal = ports.path() + "/../plain-file";
     std::ofstream(notATerminal) << "x";
     ports.name(4, notATerminal);
-    testsupport::HeldPort holder(pty.slavePath());
+    testsupport::HeldPort holder(unit.slavePath());
     ASSERT_TRUE(holder.ok());
 
     testing::internal::CaptureStdout();
@@ -94,55 +92,23 @@ TEST_P(OpenFailureTest, PrintsItsMessageAndLeavesNoPortOpen)
 
 INSTANTIATE_TEST_SUITE_P(
     Ports, OpenFailureTest,
-    ::testing::Values(OpenFailure{"held", 1, "ERROR: Opening COM1 failed !"},
-                      OpenFailure{"absent", 2, "ERROR: Opening COM2 failed !"},
-                      OpenFailure{"number too long for the path", 123456789,
-                                  "ERROR: Opening COM123456789 failed !"},
-                      OpenFailure{"negative", -3, "ERROR: Opening COM-3 failed !"},
-                      OpenFailure{"not a terminal", 4, "ERROR: COM4 configuration failed !"}),
-    [](const ::testing::TestParamInfo<OpenFailure> &info) {
-        std::string name = info.param.what;
-        for (char &c : name) {
-            c = isalnum(static_cast<unsigned char>(c)) ? c : '_';
-        }
-        return name;
-    });
+    ::testing::Values(OpenFailure{"Held", 1, "ERROR: Opening COM1 failed !"},
+                      OpenFailure{"Absent", 2, "ERROR: Opening COM2 failed !"},
+                      OpenFailure{"TooLong", 123456789, "ERROR: Opening COM123456789 failed !"},
+                      OpenFailure{"Negative", -3, "ERROR: Opening COM-3 failed !"},
+                      OpenFailure{"NotATerminal", 4, "ERROR: COM4 configuration failed !"}),
+    [](const ::testing::TestParamInfo<OpenFailure> &info) { return info.param.what; });
 
-TEST_F(ComPortApiTest, ReadOnAPortWhoseDeviceWentAwayFailsAtOnce)
+TEST_F(LinkTest, ReadOnAPortWhoseDeviceWentAwayFails)
 {
-    Pty pty;
-    ports.name(1, pty.slavePath());
+    SimUnit unit(ports, 1);
+    ASSERT_TRUE(unit.start()) << unit.error();
     ASSERT_TRUE(ComPortAPI_OpenCOM(1));
-    pty.unplug();
+    unit.stop();
     char buffer[16];
     int received = -1;
-    BOOL ok = TRUE;
-    long long ms = elapsedMs([&] { ok = ComPortAPI_ReadCOM(buffer, sizeof buffer, &received); });
-    EXPECT_FALSE(ok);
+    EXPECT_FALSE(ComPortAPI_ReadCOM(buffer, sizeof buffer, &received));
     EXPECT_EQ(0, received);
-    EXPECT_LT(ms, MAX_WAIT_READ);
-}
-
-TEST(ConsoleHelpers, ItoaWritesBaseTenWithSignAndOtherBasesUnsigned)
-{
-    char text[40];
-    EXPECT_STREQ("0", _itoa(0, text, 10));
-    EXPECT_STREQ("-2147483648", _itoa(-2147483647 - 1, text, 10));
-    EXPECT_STREQ("ff", _itoa(255, text, 16));
-    EXPECT_STREQ("ffffffff", _itoa(-1, text, 16));
-}
-
-TEST(ConsoleHelpers, GetchTakesOneByteFromAPipeAndReturnsAtOnceAtItsEnd)
-{
-    int pipeEnds[2];
-    ASSERT_EQ(0, pipe(pipeEnds));
-    ASSERT_EQ(2, write(pipeEnds[1], "k\n", 2));
-    close(pipeEnds[1]);
-    ASSERT_EQ(0, dup2(pipeEnds[0], STDIN_FILENO) < 0 ? -1 : 0);
-    close(pipeEnds[0]);
-    EXPECT_EQ('k', _getch());
-    EXPECT_EQ('\n', _getch());
-    EXPECT_EQ(EOF, _getch());
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// Fixture of the device-link suites: a private ports directory, the shared serial
-// buffer, and no port left open behind a test.
+// Fixture of the device-link suites: the tool's serial layer, in this process, talking to
+// simulated units on ports of a private ports directory; no port is left open behind a test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 
 #include "ComPortAPI.h"
 #include "LumivaneFwUpgrade.h"
-#include "PtyPeer.h"
 #include "SimUnit.h"
 
 class LinkTest : public ::testing::Test {
@@ -16,13 +15,21 @@ protected:
     LinkTest() : buffer_(DATA_BUFFER_SIZE, '\0')
     {
         gDataBuffer = buffer_.data();
-        // The tool's serial layer finds its ports through this, in this very process.
         setenv("XDG_CONFIG_HOME", ports.configHome().c_str(), 1);
     }
     ~LinkTest() override
     {
         ComPortAPI_CloseCOM();
         gDataBuffer = nullptr;
+    }
+
+    // The commands the unit has taken so far, once it holds count of them.
+    static testsupport::Json commands(const testsupport::SimUnit &unit, size_t count)
+    {
+        testsupport::Json report;
+        unit.waitForReport([count](const testsupport::Json &r) { return r["commands"].size() >= count; },
+                           5000, &report);
+        return report["commands"];
     }
 
     testsupport::PortsDir ports;

@@ -31,7 +31,10 @@ std::string underAFile(const testsupport::TempDir &dir)
     return dir.file("file") + "/LumivaneFwUpgrade/ports";
 }
 
-std::string tooLong(const testsupport::TempDir &dir) { return dir.path() + "/" + std::string(5000, 'p'); }
+std::string tooLong(const testsupport::TempDir &dir)
+{
+    return dir.path() + "/" + std::string(5000, 'p');
+}
 
 std::string inALoop(const testsupport::TempDir &dir)
 {
@@ -65,10 +68,14 @@ TEST_P(PortsFolder, OnlyAMissingFolderLetsTheMachinesDevicesIn)
     if (child == 0) {
         // The files first: `nobody` may not create them.
         FILE *out = fopen(device.c_str(), "w");
-        if (out == nullptr || !freopen(said.c_str(), "w", stdout)) _exit(126);
-        if (c.asNobody && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
+        if (out == nullptr || !freopen(said.c_str(), "w", stdout))
+            _exit(126);
+        if (c.asNobody && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(126);
         // Discovery looks at 32 ports: two lookups, one line.
-        deviceForPortNumber(2, folder, [] { return std::vector<std::string>{MACHINE_DEVICE, MACHINE_DEVICE}; });
+        deviceForPortNumber(2, folder, [] {
+            return std::vector<std::string>{MACHINE_DEVICE, MACHINE_DEVICE};
+        });
         const std::string found =
             deviceForPortNumber(1, folder, [] { return std::vector<std::string>{MACHINE_DEVICE}; });
         _exit(fputs(found.c_str(), out) >= 0 && fclose(out) == 0 && fclose(stdout) == 0 ? 0 : 126);
@@ -77,9 +84,10 @@ TEST_P(PortsFolder, OnlyAMissingFolderLetsTheMachinesDevicesIn)
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the lookup did not run";
     EXPECT_EQ(testsupport::readFile(device), c.error == 0 ? MACHINE_DEVICE : "");
-    EXPECT_EQ(testsupport::readFile(said),
-              c.error == 0 ? "" : "\r\nERROR: The ports folder " + folder + " cannot be read (" + strerror(c.error) +
-                                      "), it names no port !\r\n");
+    EXPECT_EQ(testsupport::readFile(said), c.error == 0 ? ""
+                                                        : "\r\nERROR: The ports folder " + folder +
+                                                              " cannot be read (" + strerror(c.error) +
+                                                              "), it names no port !\r\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, PortsFolder, ::testing::ValuesIn(CASES),

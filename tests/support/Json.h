@@ -1,9 +1,9 @@
-// unitsim's reports, read with nlohmann::json. Missing members and indexes read as null, so
+// unitsim's reports, read with nlohmann::json. A missing member or index reads as null, so
 // that a chain such as report["images"][1]["verdict"] never throws on a short report.
 #pragma once
 #include <cstdint>
-#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -13,40 +13,35 @@ namespace testsupport {
 class Json {
 public:
     Json() = default;
+    explicit Json(nlohmann::json value) : value_(std::move(value)) {}
 
     // The document, or null when the text is not JSON (a report being written, say).
     static Json parse(const std::string &text)
     {
-        auto document = std::make_shared<const nlohmann::json>(nlohmann::json::parse(text, nullptr, false));
-        return document->is_discarded() ? Json() : Json(document, document.get());
+        nlohmann::json document = nlohmann::json::parse(text, nullptr, false);
+        return document.is_discarded() ? Json() : Json(std::move(document));
     }
 
-    bool isNull() const { return node_ == nullptr || node_->is_null(); }
+    bool isNull() const { return value_.is_null(); }
     Json operator[](const std::string &key) const
     {
-        return node_ != nullptr && node_->is_object() && node_->contains(key) ? Json(document_, &node_->at(key))
-                                                                               : Json();
+        return Json(value_.is_object() ? value_.value(key, nlohmann::json()) : nlohmann::json());
     }
     Json operator[](size_t index) const
     {
-        return node_ != nullptr && node_->is_array() && index < node_->size() ? Json(document_, &node_->at(index))
-                                                                               : Json();
+        return Json(value_.is_array() && index < value_.size() ? value_[index] : nlohmann::json());
     }
-    size_t size() const { return node_ != nullptr && node_->is_array() ? node_->size() : 0; }
+    size_t size() const { return value_.is_array() ? value_.size() : 0; }
     std::vector<Json> items() const
     {
-        std::vector<Json> items;
-        for (size_t i = 0; i < size(); i++) {
-            items.push_back((*this)[i]);
-        }
-        return items;
+        return value_.is_array() ? std::vector<Json>(value_.begin(), value_.end()) : std::vector<Json>();
     }
 
     // unitsim writes bytes, each as the code point of its value: back to bytes.
     std::string str() const
     {
         std::string bytes;
-        const std::string utf8 = node_ != nullptr && node_->is_string() ? node_->get<std::string>() : "";
+        const std::string utf8 = value_.is_string() ? value_.get<std::string>() : "";
         for (size_t i = 0; i < utf8.size(); i++) {
             const unsigned char c = (unsigned char)utf8[i];
             bool pair = (c & 0xE0) == 0xC0 && i + 1 < utf8.size();
@@ -54,16 +49,11 @@ public:
         }
         return bytes;
     }
-    bool boolean() const { return node_ != nullptr && node_->is_boolean() && node_->get<bool>(); }
-    uint64_t u64() const { return node_ != nullptr && node_->is_number_unsigned() ? node_->get<uint64_t>() : 0; }
+    bool boolean() const { return value_.is_boolean() && value_.get<bool>(); }
+    uint64_t u64() const { return value_.is_number_unsigned() ? value_.get<uint64_t>() : 0; }
 
 private:
-    Json(std::shared_ptr<const nlohmann::json> document, const nlohmann::json *node)
-        : document_(std::move(document)), node_(node)
-    {
-    }
-    std::shared_ptr<const nlohmann::json> document_; // keeps every node of the document alive
-    const nlohmann::json *node_ = nullptr;
+    nlohmann::json value_;
 };
 
 } // namespace testsupport

@@ -16,11 +16,20 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void pauseBriefly() { std::this_thread::sleep_for(std::chrono::milliseconds(5)); }
+// Polls until done() holds or timeoutMs passes.
+bool pollFor(const std::function<bool()> &done, int timeoutMs)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
 
 } // namespace
-
-std::string unitsimPath() { return LUMIVANE_UNITSIM_PATH; }
 
 PortsDir::PortsDir() : ports_(dir_.path() + "/LumivaneFwUpgrade/ports")
 {
@@ -37,123 +46,115 @@ void PortsDir::name(int com, const std::string &devicePath) const
     }
 }
 
-HeldPort::HeldPort(const std::string &path) : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
+HeldPort::HeldPort(const std::string &path)
+    : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
 {
     if (fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         close(fd_);
         fd_ = -1;
     }
-    if (fd_ >= 0) ioctl(fd_, TIOCEXCL);
+    if (fd_ >= 0) {
+        ioctl(fd_, TIOCEXCL);
+    }
 }
 
 HeldPort::~HeldPort()
 {
-    if (fd_ < 0) return;
-    // Exclusive mode outlives this descriptor on a pseudo-terminal: give the port back.
-    ioctl(fd_, TIOCNXCL);
-    close(fd_);
+    if (fd_ >= 0) { // exclusive mode outlives this descriptor on a pseudo-terminal: give the port back
+        ioctl(fd_, TIOCNXCL);
+        close(fd_);
+    }
 }
 
-SimUnit::SimUnit(const PortsDir &ports, int com, std::vector<std::string> options) : SimUnit(std::move(options))
+SimUnit::SimUnit(const PortsDir &ports, int com, std::vector<std::string> options)
+    : SimUnit(std::move(options))
 {
     args_.insert(args_.begin() + 1, {"--ports-dir", ports.path(), "--com", std::to_string(com)});
 }
 
 SimUnit::SimUnit(std::vector<std::string> options)
-    : reportPath_(files_.file("report.json")), outPath_(files_.file("stdout")), errPath_(files_.file("stderr"))
+    : args_{LUMIVANE_UNITSIM_PATH, "--report", files_.file("report.json")},
+      reportPath_(files_.file("report.json")), outPath_(files_.file("stdout")),
+      errPath_(files_.file("stderr"))
 {
-    args_ = {unitsimPath(), "--report", reportPath_};
     args_.insert(args_.end(), options.begin(), options.end());
 }
-
-SimUnit::~SimUnit() { stop(); }
 
 bool SimUnit::start(int timeoutMs)
 {
     std::vector<char *> argv;
-    for (const std::string &arg : args_) argv.push_back(const_cast<char *>(arg.c_str()));
-    argv.push_back(nullptr);
-
-    pid_ = fork();
-    if (pid_ < 0) {
-        error_ = "fork failed";
-        return false;
+    for (const std::string &arg : args_) {
+        argv.push_back(const_cast<char *>(arg.c_str()));
     }
+    argv.push_back(nullptr);
+    pid_ = fork();
     if (pid_ == 0) {
         const int in = open("/dev/null", O_RDONLY);
         const int out = open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
+        if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) {
+            _exit(126);
+        }
         execv(argv[0], argv.data());
         _exit(127);
     }
     // unitsim prints its device path once the port is linked and its report written.
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Clock::now() < deadline) {
-        const std::string out = readFile(outPath_);
-        const size_t end = out.find('\n');
-        if (end != std::string::npos) {
-            slavePath_ = out.substr(0, end);
-            return true;
-        }
-        if (reap(false)) {
-            error_ = "unitsim ended at start (status " + std::to_string(exitStatus_) + "): " + readFile(errPath_);
-            return false;
-        }
-        pauseBriefly();
+    const bool ready = pollFor(
+        [this] {
+            const std::string out = readFile(outPath_);
+            slavePath_ = out.substr(0, out.find('\n'));
+            return out.find('\n') != std::string::npos || reap(false);
+        },
+        timeoutMs);
+    if (ready && pid_ > 0) {
+        return true;
     }
-    error_ = "unitsim did not become ready in time";
+    error_ =
+        ready ? "unitsim ended at start (status " + std::to_string(exitStatus_) + "): " + readFile(errPath_)
+              : "unitsim did not become ready in time";
     stop();
     return false;
 }
 
 bool SimUnit::reap(bool wait)
 {
-    if (pid_ <= 0) return true;
+    if (pid_ <= 0) {
+        return true;
+    }
     int status = 0;
     const pid_t done = waitpid(pid_, &status, wait ? 0 : WNOHANG);
-    if (done == 0) return false;
+    if (done == 0) {
+        return false;
+    }
     exitStatus_ = done == pid_ && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     pid_ = -1;
     return true;
 }
 
-bool SimUnit::running() { return !reap(false); }
-
-bool SimUnit::waitExit(int timeoutMs)
-{
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!reap(false)) {
-        if (Clock::now() >= deadline) return false;
-        pauseBriefly();
-    }
-    return true;
-}
-
 bool SimUnit::stop(int timeoutMs)
 {
-    if (pid_ <= 0) return exitStatus_ == 0;
-    kill(pid_, SIGTERM);
-    if (!waitExit(timeoutMs)) {
-        kill(pid_, SIGKILL);
-        reap(true);
-        return false;
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        if (!pollFor([this] { return reap(false); }, timeoutMs)) {
+            kill(pid_, SIGKILL);
+            reap(true);
+            return false;
+        }
     }
     return exitStatus_ == 0;
 }
 
-Json SimUnit::report() const { return Json::parse(readFile(reportPath_)); }
-
 bool SimUnit::waitForReport(const std::function<bool(const Json &)> &done, int timeoutMs, Json *last) const
 {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        const Json current = report();
-        if (last) *last = current;
-        if (!current.isNull() && done(current)) return true;
-        if (Clock::now() >= deadline) return false;
-        pauseBriefly();
-    }
+    return pollFor(
+        [&] {
+            const Json current = report();
+            if (last) {
+                *last = current;
+            }
+            return !current.isNull() && done(current);
+        },
+        timeoutMs);
 }
 
 } // namespace testsupport

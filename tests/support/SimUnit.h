@@ -1,13 +1,11 @@
-// Starts simulated units (the unitsim program) for end-to-end tests, on ports of a private
-// ports directory, and reads what they report.
+// Simulated units (the unitsim program) for the tests, on ports of a private ports directory,
+// and what they report.
 //
-//   testsupport::PortsDir ports;                       // <tmp>/LumivaneFwUpgrade/ports
-//   testsupport::SimUnit unit(ports, 3, {"--role", "rx", "--baud", "9600"});
-//   ASSERT_TRUE(unit.start()) << unit.error();         // COM3 exists once this returns
-//   ... run the tool with XDG_CONFIG_HOME=ports.configHome() ...
+//   testsupport::SimUnit unit({"--role", "rx", "--baud", "9600"});
+//   ASSERT_TRUE(unit.start()) << unit.error();         // unit.slavePath() exists once this returns
+//   ... run the tool with its port named after unit.slavePath() ...
 //   unit.stop();                                       // SIGTERM; the final report is written
-//   testsupport::Json report = unit.report();
-//   EXPECT_EQ(report["images"][0]["verdict"].str(), "ok");
+//   EXPECT_EQ(unit.report()["images"][0]["verdict"].str(), "ok");
 #pragma once
 #include "Json.h"
 #include "TempDir.h"
@@ -20,11 +18,8 @@
 
 namespace testsupport {
 
-// Path of the unitsim program of this build.
-std::string unitsimPath();
-
 // A private configuration home whose LumivaneFwUpgrade/ports directory names the tool's ports:
-// run the tool with XDG_CONFIG_HOME set to configHome().
+// run the tool with env() (XDG_CONFIG_HOME set to configHome()).
 class PortsDir {
 public:
     PortsDir();
@@ -33,7 +28,6 @@ public:
     std::string portPath(int com) const { return ports_ + "/com" + std::to_string(com); }
     // Makes comN a symbolic link to the terminal at devicePath, replacing any earlier entry.
     void name(int com, const std::string &devicePath) const;
-    // The environment entry that points the tool at this directory.
     std::pair<std::string, std::string> env() const { return {"XDG_CONFIG_HOME", configHome()}; }
 
 private:
@@ -56,11 +50,11 @@ private:
 
 class SimUnit {
 public:
-    // A unit that will appear as comN of `ports`, with further unitsim options.
+    // A unit that appears as comN of `ports`, with further unitsim options.
     SimUnit(const PortsDir &ports, int com, std::vector<std::string> options = {});
     // A unit with no link: only its device path (slavePath()) names it.
     explicit SimUnit(std::vector<std::string> options = {});
-    ~SimUnit();
+    ~SimUnit() { stop(); }
     SimUnit(const SimUnit &) = delete;
     SimUnit &operator=(const SimUnit &) = delete;
 
@@ -69,19 +63,14 @@ public:
     // Asks it to end (SIGTERM) and waits; kills it after timeoutMs. True when it ended by itself
     // with status 0 (its final report is then written).
     bool stop(int timeoutMs = 5000);
-    // Waits for it to end on its own (--exit-after-prompt, --disconnect). True when it did.
-    bool waitExit(int timeoutMs);
-    bool running();
-    int exitStatus() const { return exitStatus_; }
 
     // The report as it is now (a null value while there is none).
-    Json report() const;
-    // Polls the report until `done` holds or timeoutMs passes; returns the last report read.
-    bool waitForReport(const std::function<bool(const Json &)> &done, int timeoutMs, Json *last = nullptr) const;
+    Json report() const { return Json::parse(readFile(reportPath_)); }
+    // Polls the report until `done` holds or timeoutMs passes; *last is the last report read.
+    bool waitForReport(const std::function<bool(const Json &)> &done, int timeoutMs,
+                       Json *last = nullptr) const;
 
     const std::string &slavePath() const { return slavePath_; }
-    const std::string &reportPath() const { return reportPath_; }
-    pid_t pid() const { return pid_; }
     // Why start() failed: unitsim's own message.
     const std::string &error() const { return error_; }
 
