@@ -51,6 +51,6 @@ void BM_FlatImageBuildLargestEntry(benchmark::State &state)
 // shows the wall-time rate beside it.
 BENCHMARK(BM_FlatImageBuildLargestEntry)->Unit(benchmark::kMillisecond);
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();

@@ -49,7 +49,7 @@ bool writeFlatImage(const char *path, const uint8_t *bytes, size_t length)
     return written;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv)
 {

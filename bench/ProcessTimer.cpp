@@ -23,7 +23,7 @@ const int WARM_UP_ROUNDS = 2;
 
 struct Command {
     std::string name;
-    std::vector<char *> argv;  // ended by a null pointer
+    std::vector<char *> argv; // ended by a null pointer
     std::vector<double> wallSeconds;
     std::vector<double> cpuSeconds;
 };
@@ -87,12 +87,12 @@ bool parseCommands(int argc, char **argv, std::vector<Command> &commands)
         }
         command.argv.push_back(nullptr);
         commands.push_back(command);
-        i++;  // the separator
+        i++; // the separator
     }
     return !commands.empty();
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -115,8 +115,8 @@ int main(int argc, char **argv)
     }
     printf("name,wall_median_s,cpu_median_s,runs\n");
     for (const Command &command : commands) {
-        printf("%s,%.6f,%.6f,%d\n", command.name.c_str(), median(command.wallSeconds), median(command.cpuSeconds),
-               rounds);
+        printf("%s,%.6f,%.6f,%d\n", command.name.c_str(), median(command.wallSeconds),
+               median(command.cpuSeconds), rounds);
     }
     return 0;
 }

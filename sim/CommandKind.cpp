@@ -1,7 +1,7 @@
 #include "CommandKind.h"
 
 namespace {
-const char *const kNames[kCommandKindCount] = {"probe",    "version",    "identity", "fpga-upload",
+const char *const kNames[kCommandKindCount] = {"probe",     "version",    "identity", "fpga-upload",
                                                "fw-upload", "fpga-image", "fw-image", "unknown"};
 
 bool startsWith(const std::string &text, const char *prefix)
@@ -10,7 +10,10 @@ bool startsWith(const std::string &text, const char *prefix)
 }
 } // namespace
 
-const char *commandKindName(CommandKind kind) { return kNames[size_t(kind)]; }
+const char *commandKindName(CommandKind kind)
+{
+    return kNames[size_t(kind)];
+}
 
 bool commandKindFromName(const std::string &name, CommandKind &kind)
 {
@@ -25,10 +28,15 @@ bool commandKindFromName(const std::string &name, CommandKind &kind)
 
 CommandKind classifyCommand(const std::string &text)
 {
-    if (text == "%help -c version") return CommandKind::Probe;
-    if (text == "%fw -v") return CommandKind::Version;
-    if (text == "%fw -p") return CommandKind::Identity;
-    if (startsWith(text, "%fw -l ")) return CommandKind::FpgaUpload;
-    if (startsWith(text, "%fw -h ")) return CommandKind::FwUpload;
+    if (text == "%help -c version")
+        return CommandKind::Probe;
+    if (text == "%fw -v")
+        return CommandKind::Version;
+    if (text == "%fw -p")
+        return CommandKind::Identity;
+    if (startsWith(text, "%fw -l "))
+        return CommandKind::FpgaUpload;
+    if (startsWith(text, "%fw -h "))
+        return CommandKind::FwUpload;
     return CommandKind::Unknown;
 }

@@ -15,9 +15,12 @@ const char kProbeReply[] = "version\n\r   version <no parameters> {Get the curre
 
 std::string identityText(const std::string &role)
 {
-    if (role == "tx2") return "Norvex 6G SDI EXT PELLIMORA-B TX\r\n>>";
-    if (role == "rx") return "Norvex 6G SDI EXTENDER RX\r\n>>";
-    if (role == "rx2") return "Norvex 6G SDI EXT PELLIMORA-B RX\r\n>>";
+    if (role == "tx2")
+        return "Norvex 6G SDI EXT PELLIMORA-B TX\r\n>>";
+    if (role == "rx")
+        return "Norvex 6G SDI EXTENDER RX\r\n>>";
+    if (role == "rx2")
+        return "Norvex 6G SDI EXT PELLIMORA-B RX\r\n>>";
     return "Norvex 6G SDI EXTENDER TX\r\n>>";
 }
 
@@ -40,18 +43,22 @@ std::string hugeText(uint64_t size)
     static const std::string line = "Norvex 6G SDI EXTENDER TX diagnostic dump 0123456789ABCDEF\r\n";
     std::string out;
     out.reserve(size);
-    while (out.size() < size) out.append(line, 0, std::min<uint64_t>(line.size(), size - out.size()));
+    while (out.size() < size)
+        out.append(line, 0, std::min<uint64_t>(line.size(), size - out.size()));
     return out;
 }
 
 bool parseDecimal(const std::string &text, uint64_t max, uint64_t &value)
 {
-    if (text.empty() || text.size() > 20) return false;
+    if (text.empty() || text.size() > 20)
+        return false;
     value = 0;
     for (char c : text) {
-        if (c < '0' || c > '9') return false;
+        if (c < '0' || c > '9')
+            return false;
         value = value * 10 + uint64_t(c - '0');
-        if (value > max) return false;
+        if (value > max)
+            return false;
     }
     return true;
 }
@@ -89,10 +96,12 @@ std::string Console::answer(CommandKind kind, std::string reply, bool overridden
         report_.faults.push_back(FaultRecord{now, "silent", name});
         return "silent";
     }
-    if (overridden) report_.faults.push_back(FaultRecord{now, "reply", name});
+    if (overridden)
+        report_.faults.push_back(FaultRecord{now, "reply", name});
     if (options_.hugeReply[k]) {
         reply = hugeText(*options_.hugeReply[k]);
-        report_.faults.push_back(FaultRecord{now, "huge-reply", name + " " + std::to_string(reply.size()) + " bytes"});
+        report_.faults.push_back(
+            FaultRecord{now, "huge-reply", name + " " + std::to_string(reply.size()) + " bytes"});
     }
     if (!options_.trailing.empty()) {
         reply += options_.trailing;
@@ -101,7 +110,8 @@ std::string Console::answer(CommandKind kind, std::string reply, bool overridden
     std::string how = "reply";
     if (options_.garbageTo[k] || line.rate != rate_) {
         // At another rate this is no fault of the unit: it is what the line makes of its reply.
-        if (options_.garbageTo[k]) report_.faults.push_back(FaultRecord{now, "garbage", name});
+        if (options_.garbageTo[k])
+            report_.faults.push_back(FaultRecord{now, "garbage", name});
         reply = garble(reply, line.rate, rate_);
         how = "garbage";
     }
@@ -116,7 +126,8 @@ std::string Console::answer(CommandKind kind, std::string reply, bool overridden
     return how;
 }
 
-std::string Console::answer(CommandKind kind, const std::string &normal, uint64_t now, const LineSettings &line)
+std::string Console::answer(CommandKind kind, const std::string &normal, uint64_t now,
+                            const LineSettings &line)
 {
     const std::optional<std::string> &override = options_.reply[size_t(kind)];
     return answer(kind, override.value_or(normal), override.has_value(), now, line);
@@ -145,7 +156,8 @@ void Console::onInput(const uint8_t *bytes, size_t count, uint64_t now, const Li
         const bool complete = parser_.feed(*bytes, frame);
         ++bytes;
         --count;
-        if (complete) handleFrame(frame, now, line);
+        if (complete)
+            handleFrame(frame, now, line);
     }
 }
 
@@ -164,19 +176,21 @@ bool Console::parseUpload(const std::string &text, uint32_t &checksum, uint64_t 
 void Console::handleFrame(const Frame &frame, uint64_t now, const LineSettings &line)
 {
     const CommandKind kind = frame.framed ? classifyCommand(frame.text) : CommandKind::Unknown;
-    CommandRecord record{now, frame.text, commandKindName(kind), frame.framed, line.rate, line.crtscts, "ignored"};
+    CommandRecord record{now,          frame.text, commandKindName(kind), frame.framed, line.rate,
+                         line.crtscts, "ignored"};
     uint32_t checksum = 0;
     uint64_t length = 0;
     if (!frame.framed) {
         // Not a console command: the console has nothing to say to it.
-    } else if (kind == CommandKind::Probe && line.rate == rate_ && ++probesAtRate_ < options_.probeAnswerNth) {
+    } else if (kind == CommandKind::Probe && line.rate == rate_ &&
+               ++probesAtRate_ < options_.probeAnswerNth) {
         record.answer = "silent";
         report_.faults.push_back(FaultRecord{now, "probe-ignored", std::to_string(probesAtRate_)});
     } else if (kind == CommandKind::Probe) {
         record.answer = answer(kind, kProbeReply, now, line);
     } else if (kind == CommandKind::Version) {
-        const std::string fields = options_.fwVersion + " " + options_.model + " " + options_.fpgaVersion + " " +
-                                   options_.deviceCode + "\r\n>>";
+        const std::string fields = options_.fwVersion + " " + options_.model + " " + options_.fpgaVersion +
+                                   " " + options_.deviceCode + "\r\n>>";
         record.answer = answer(kind, fields, now, line);
     } else if (kind == CommandKind::Identity) {
         record.answer = answer(kind, identityText(options_.role), now, line);
@@ -209,8 +223,10 @@ void Console::startImage(CommandKind kind, uint32_t checksum, uint64_t length, u
     stallDone_ = false;
     stallUntil_ = 0;
     checkTransferPoints(now);
-    if (length == 0) finishImage(now, line);
-    else changed(now);
+    if (length == 0)
+        finishImage(now, line);
+    else
+        changed(now);
 }
 
 size_t Console::takeImage(const uint8_t *bytes, size_t count, uint64_t now, const LineSettings &line,
@@ -226,25 +242,31 @@ size_t Console::takeImage(const uint8_t *bytes, size_t count, uint64_t now, cons
     image.flowOk = image.flowOk && line.crtscts;
     const size_t taken = size_t(std::min<uint64_t>(count, image.announcedLength - image.bytesReceived));
     image.take(bytes, taken);
-    if (carriedAhead) image.writeWaitUs += double(taken) * byteTimeUs(line.rate);
+    if (carriedAhead)
+        image.writeWaitUs += double(taken) * byteTimeUs(line.rate);
     image.lastByteUs = now;
     checkTransferPoints(now);
-    if (image.bytesReceived == image.announcedLength) finishImage(now, line);
-    else if (now - lastWriteUs_ >= kReportIntervalUs) changed(now);
+    if (image.bytesReceived == image.announcedLength)
+        finishImage(now, line);
+    else if (now - lastWriteUs_ >= kReportIntervalUs)
+        changed(now);
     return taken;
 }
 
 void Console::checkTransferPoints(uint64_t now)
 {
     const ImageRecord &image = report_.images.back();
-    if (!stallDone_ && stageMatches(options_.stall, image.stage) && image.bytesReceived == options_.stall.afterBytes) {
+    if (!stallDone_ && stageMatches(options_.stall, image.stage) &&
+        image.bytesReceived == options_.stall.afterBytes) {
         stallDone_ = true;
         const bool forever = options_.stall.ms == kForever;
         stallUntil_ = forever ? UINT64_MAX : now + options_.stall.ms * 1000;
-        fault(now, "stall", image.stage + " after " + std::to_string(image.bytesReceived) + " bytes " +
-                                (forever ? std::string("for ever") : "for " + std::to_string(options_.stall.ms) + " ms"));
+        fault(now, "stall",
+              image.stage + " after " + std::to_string(image.bytesReceived) + " bytes " +
+                  (forever ? std::string("for ever") : "for " + std::to_string(options_.stall.ms) + " ms"));
     }
-    if (stageMatches(options_.disconnect, image.stage) && image.bytesReceived == options_.disconnect.afterBytes) {
+    if (stageMatches(options_.disconnect, image.stage) &&
+        image.bytesReceived == options_.disconnect.afterBytes) {
         disconnect_ = true;
         fault(now, "disconnect", image.stage + " after " + std::to_string(image.bytesReceived) + " bytes");
     }
@@ -255,16 +277,22 @@ void Console::finishImage(uint64_t now, const LineSettings &line)
     ImageRecord &image = report_.images.back();
     const CommandKind kind = image.stage == "fpga" ? CommandKind::FpgaImage : CommandKind::FwImage;
     const bool checksumOk = image.checksum == image.announcedChecksum;
-    if (!image.rateOk) image.verdict = "wrong-rate";
-    else if (!checksumOk) image.verdict = "checksum-mismatch";
-    else if (!image.flowOk) image.verdict = "no-flow-control";
-    else image.verdict = "ok";
+    if (!image.rateOk)
+        image.verdict = "wrong-rate";
+    else if (!checksumOk)
+        image.verdict = "checksum-mismatch";
+    else if (!image.flowOk)
+        image.verdict = "no-flow-control";
+    else
+        image.verdict = "ok";
 
     // Bytes that crossed a line at the wrong rate are not the bytes that were sent.
     const bool good = checksumOk && image.rateOk;
     const bool overridden = options_.reply[size_t(kind)].has_value();
-    if (good) answer(kind, "SUCCESS", now, line);
-    else answer(kind, "CHECKSUM ERROR", false, now, line);
+    if (good)
+        answer(kind, "SUCCESS", now, line);
+    else
+        answer(kind, "CHECKSUM ERROR", false, now, line);
 
     mode_ = Mode::Commands;
     report_.state = "ready";
@@ -281,12 +309,14 @@ void Console::finishImage(uint64_t now, const LineSettings &line)
 void Console::onPortClosed()
 {
     parser_.reset();
-    if (promptDone_ && options_.exitAfterPrompt) finished_ = true;
+    if (promptDone_ && options_.exitAfterPrompt)
+        finished_ = true;
 }
 
 void Console::onTime(uint64_t now, const LineSettings &line)
 {
-    if (stallUntil_ && now >= stallUntil_) stallUntil_ = 0;
+    if (stallUntil_ && now >= stallUntil_)
+        stallUntil_ = 0;
     if (options_.chatter && now >= chatterAt_) {
         // A device of another kind: it talks at whatever rate the port runs.
         outbox_.send(kChatterLine);
@@ -309,16 +339,20 @@ void Console::onTime(uint64_t now, const LineSettings &line)
             report_.promptUs = now;
             outbox_.send(garbledUnlessAt(options_.prompt, line));
         }
-        if (options_.exitAfterPrompt) exitAt_ = now + options_.exitLingerMs * 1000;
+        if (options_.exitAfterPrompt)
+            exitAt_ = now + options_.exitLingerMs * 1000;
         changed(now);
     }
-    if (exitAt_ && now >= exitAt_) finished_ = true;
+    if (exitAt_ && now >= exitAt_)
+        finished_ = true;
 }
 
 size_t Console::inputLimit(uint64_t now) const
 {
-    if (mode_ != Mode::Image) return SIZE_MAX;
-    if (now < stallUntil_) return 0;
+    if (mode_ != Mode::Image)
+        return SIZE_MAX;
+    if (now < stallUntil_)
+        return 0;
     const ImageRecord &image = report_.images.back();
     uint64_t limit = image.announcedLength - image.bytesReceived;
     // Stop exactly at a stall or disconnect point, so the fault happens after K bytes, not later.
@@ -335,7 +369,8 @@ uint64_t Console::nextWake() const
     uint64_t wake = 0;
     for (uint64_t at : {bannerAt_, mode_ == Mode::Rebooting ? promptAt_ : 0, exitAt_, stallUntil_,
                         options_.chatter ? chatterAt_ : 0}) {
-        if (at && (!wake || at < wake)) wake = at;
+        if (at && (!wake || at < wake))
+            wake = at;
     }
     return wake;
 }

@@ -20,7 +20,8 @@ public:
     // Bytes taken off the line, with the line settings the tool had applied when they came.
     // `carriedAhead`: bytes the line carried while a real driver would have held the tool's
     // write (see DriverQueue); their line time is counted apart.
-    void onInput(const uint8_t *bytes, size_t count, uint64_t now, const LineSettings &line, bool carriedAhead);
+    void onInput(const uint8_t *bytes, size_t count, uint64_t now, const LineSettings &line,
+                 bool carriedAhead);
     // The program on the other side closed the port.
     void onPortClosed();
     // Timed events (reboot banner and prompt, the end of a stall, the end of the run).
@@ -40,13 +41,16 @@ private:
 
     void handleFrame(const Frame &frame, uint64_t now, const LineSettings &line);
     bool parseUpload(const std::string &text, uint32_t &checksum, uint64_t &length) const;
-    void startImage(CommandKind kind, uint32_t checksum, uint64_t length, uint64_t now, const LineSettings &line);
-    size_t takeImage(const uint8_t *bytes, size_t count, uint64_t now, const LineSettings &line, bool carriedAhead);
+    void startImage(CommandKind kind, uint32_t checksum, uint64_t length, uint64_t now,
+                    const LineSettings &line);
+    size_t takeImage(const uint8_t *bytes, size_t count, uint64_t now, const LineSettings &line,
+                     bool carriedAhead);
     void checkTransferPoints(uint64_t now);
     void finishImage(uint64_t now, const LineSettings &line);
     // Sends one reply as the options shape it (recording each fault applied); returns how it
     // went out: reply, garbage or silent.
-    std::string answer(CommandKind kind, std::string reply, bool overridden, uint64_t now, const LineSettings &line);
+    std::string answer(CommandKind kind, std::string reply, bool overridden, uint64_t now,
+                       const LineSettings &line);
     // The same with the reply that --reply sets for this kind, if any, in place of `normal`.
     std::string answer(CommandKind kind, const std::string &normal, uint64_t now, const LineSettings &line);
     // The boot texts are no replies: no reply fault applies to them, only the line's rate.

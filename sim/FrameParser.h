@@ -7,7 +7,7 @@
 #include <vector>
 
 struct Frame {
-    std::string text;  // the command text without "%%" and the line end
+    std::string text;   // the command text without "%%" and the line end
     bool framed = true; // false: the line did not begin with "%%", or it overran the limit
 };
 

@@ -17,9 +17,13 @@ void LinePacer::start(uint64_t now)
 
 size_t LinePacer::allowance(uint64_t now) const
 {
-    if (!running_ || byteUs_ <= 0) return running_ ? SIZE_MAX : 0;
+    if (!running_ || byteUs_ <= 0)
+        return running_ ? SIZE_MAX : 0;
     const double slack = double(now) - busyUntil_;
     return slack <= 0 ? 0 : size_t(std::floor(slack / byteUs_));
 }
 
-uint64_t LinePacer::nextByteAt() const { return uint64_t(std::ceil(busyUntil_ + std::max(byteUs_, kBatchUs))); }
+uint64_t LinePacer::nextByteAt() const
+{
+    return uint64_t(std::ceil(busyUntil_ + std::max(byteUs_, kBatchUs)));
+}

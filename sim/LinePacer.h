@@ -6,7 +6,10 @@
 #include <cstdint>
 
 // How long one byte takes to cross a line at `rate` baud, in microseconds (0 at rate 0).
-inline double byteTimeUs(unsigned rate) { return rate ? 10e6 / rate : 0; }
+inline double byteTimeUs(unsigned rate)
+{
+    return rate ? 10e6 / rate : 0;
+}
 
 class LinePacer {
 public:

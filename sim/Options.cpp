@@ -102,11 +102,13 @@ const char kHelp[] =
 
 bool parseUnsigned(const std::string &text, uint64_t max, uint64_t &value)
 {
-    if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+    if (text.empty() || text[0] < '0' || text[0] > '9')
+        return false;
     errno = 0;
     char *end = nullptr;
     unsigned long long parsed = std::strtoull(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || parsed > max) return false;
+    if (errno != 0 || *end != '\0' || parsed > max)
+        return false;
     value = parsed;
     return true;
 }
@@ -114,7 +116,8 @@ bool parseUnsigned(const std::string &text, uint64_t max, uint64_t &value)
 bool splitKindValue(const std::string &arg, CommandKind &kind, std::string &value)
 {
     size_t eq = arg.find('=');
-    if (eq == std::string::npos) return false;
+    if (eq == std::string::npos)
+        return false;
     value = arg.substr(eq + 1);
     return commandKindFromName(arg.substr(0, eq), kind);
 }
@@ -125,17 +128,22 @@ bool parseTransferPoint(std::string arg, bool withMs, TransferPoint &point)
     size_t colon = arg.find(':');
     if (colon != std::string::npos) {
         std::string stage = arg.substr(0, colon);
-        if (stage == "fpga") point.stage = 0;
-        else if (stage == "fw") point.stage = 1;
-        else return false;
+        if (stage == "fpga")
+            point.stage = 0;
+        else if (stage == "fw")
+            point.stage = 1;
+        else
+            return false;
         arg = arg.substr(colon + 1);
     }
     std::string bytes = arg;
     if (withMs) {
         size_t comma = arg.find(',');
         const std::string ms = arg.substr(comma == std::string::npos ? arg.size() : comma + 1);
-        if (ms == "forever") point.ms = kForever;
-        else if (comma == std::string::npos || !parseUnsigned(ms, 86400000, point.ms)) return false;
+        if (ms == "forever")
+            point.ms = kForever;
+        else if (comma == std::string::npos || !parseUnsigned(ms, 86400000, point.ms))
+            return false;
         bytes = arg.substr(0, comma);
     }
     point.enabled = parseUnsigned(bytes, UINT32_MAX, point.afterBytes);
@@ -144,15 +152,21 @@ bool parseTransferPoint(std::string arg, bool withMs, TransferPoint &point)
 
 int hexDigit(char c)
 {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
 } // namespace
 
-const char *helpText() { return kHelp; }
+const char *helpText()
+{
+    return kHelp;
+}
 
 bool unescapeText(const std::string &text, std::string &bytes)
 {
@@ -162,17 +176,20 @@ bool unescapeText(const std::string &text, std::string &bytes)
             bytes += text[i];
             continue;
         }
-        if (++i == text.size()) return false;
+        if (++i == text.size())
+            return false;
         switch (text[i]) {
         case 'r': bytes += '\r'; break;
         case 'n': bytes += '\n'; break;
         case 't': bytes += '\t'; break;
         case '\\': bytes += '\\'; break;
         case 'x': {
-            if (i + 2 >= text.size()) return false;
+            if (i + 2 >= text.size())
+                return false;
             int high = hexDigit(text[i + 1]);
             int low = hexDigit(text[i + 2]);
-            if (high < 0 || low < 0) return false;
+            if (high < 0 || low < 0)
+                return false;
             bytes += char(high * 16 + low);
             i += 2;
             break;
@@ -187,13 +204,26 @@ ParseResult parseOptions(int argc, char **argv, Options &o, std::string &error)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
-        if (name == "--help" || name == "-h") return ParseResult::Help;
+        if (name == "--help" || name == "-h")
+            return ParseResult::Help;
 
         // Flags without a value.
-        if (name == "--pace") { o.pace = true; continue; }
-        if (name == "--silent") { o.silentTo.fill(true); continue; }
-        if (name == "--no-prompt") { o.noPrompt = true; continue; }
-        if (name == "--chatter") { o.chatter = true; continue; }
+        if (name == "--pace") {
+            o.pace = true;
+            continue;
+        }
+        if (name == "--silent") {
+            o.silentTo.fill(true);
+            continue;
+        }
+        if (name == "--no-prompt") {
+            o.noPrompt = true;
+            continue;
+        }
+        if (name == "--chatter") {
+            o.chatter = true;
+            continue;
+        }
         if (name == "--exit-after-prompt") {
             o.exitAfterPrompt = true;
             if (i + 1 < argc && argv[i + 1][0] >= '0' && argv[i + 1][0] <= '9' &&
@@ -205,11 +235,14 @@ ParseResult parseOptions(int argc, char **argv, Options &o, std::string &error)
         }
 
         static const char *const kValued[] = {
-            "--ports-dir", "--com", "--report", "--baud", "--role", "--fw-version", "--model", "--fpga-version",
-            "--device-code", "--reply", "--huge-reply", "--trailing", "--silent-to", "--garbage-to", "--split-reply",
-            "--probe-answer-nth", "--stall", "--disconnect", "--banner", "--banner-after", "--prompt", "--prompt-after"};
+            "--ports-dir",        "--com",         "--report",       "--baud",        "--role",
+            "--fw-version",       "--model",       "--fpga-version", "--device-code", "--reply",
+            "--huge-reply",       "--trailing",    "--silent-to",    "--garbage-to",  "--split-reply",
+            "--probe-answer-nth", "--stall",       "--disconnect",   "--banner",      "--banner-after",
+            "--prompt",           "--prompt-after"};
         bool valued = false;
-        for (const char *known : kValued) valued = valued || name == known;
+        for (const char *known : kValued)
+            valued = valued || name == known;
         if (!valued) {
             error = "unknown option " + name + " (see --help)";
             return ParseResult::Error;
@@ -224,41 +257,71 @@ ParseResult parseOptions(int argc, char **argv, Options &o, std::string &error)
         std::string value;
         bool ok = true;
 
-        if (name == "--ports-dir") o.portsDir = arg;
-        else if (name == "--com") { ok = parseUnsigned(arg, 999, number) && number >= 1; o.com = int(number); }
-        else if (name == "--report") o.reportPath = arg;
-        else if (name == "--baud") { ok = parseUnsigned(arg, 4000000, number) && number > 0; o.baud = unsigned(number); }
-        else if (name == "--role") { ok = arg == "tx" || arg == "tx2" || arg == "rx" || arg == "rx2"; o.role = arg; }
-        else if (name == "--fw-version") o.fwVersion = arg;
-        else if (name == "--model") o.model = arg;
-        else if (name == "--fpga-version") o.fpgaVersion = arg;
+        if (name == "--ports-dir")
+            o.portsDir = arg;
+        else if (name == "--com") {
+            ok = parseUnsigned(arg, 999, number) && number >= 1;
+            o.com = int(number);
+        } else if (name == "--report")
+            o.reportPath = arg;
+        else if (name == "--baud") {
+            ok = parseUnsigned(arg, 4000000, number) && number > 0;
+            o.baud = unsigned(number);
+        } else if (name == "--role") {
+            ok = arg == "tx" || arg == "tx2" || arg == "rx" || arg == "rx2";
+            o.role = arg;
+        } else if (name == "--fw-version")
+            o.fwVersion = arg;
+        else if (name == "--model")
+            o.model = arg;
+        else if (name == "--fpga-version")
+            o.fpgaVersion = arg;
         else if (name == "--device-code") {
             ok = arg.size() <= 30 && parseUnsigned(arg[0] == '-' ? arg.substr(1) : arg, UINT64_MAX, number);
             o.deviceCode = arg;
-        }
-        else if (name == "--reply") {
+        } else if (name == "--reply") {
             std::string bytes;
             ok = splitKindValue(arg, kind, value) && unescapeText(value, bytes);
-            if (ok) o.reply[size_t(kind)] = bytes;
+            if (ok)
+                o.reply[size_t(kind)] = bytes;
         } else if (name == "--huge-reply") {
             ok = splitKindValue(arg, kind, value) && parseUnsigned(value, uint64_t(1) << 30, number);
-            if (ok) o.hugeReply[size_t(kind)] = number;
-        } else if (name == "--trailing") ok = unescapeText(arg, o.trailing);
-        else if (name == "--silent-to") { ok = commandKindFromName(arg, kind); if (ok) o.silentTo[size_t(kind)] = true; }
-        else if (name == "--garbage-to") {
-            if (arg == "all") o.garbageTo.fill(true);
-            else { ok = commandKindFromName(arg, kind); if (ok) o.garbageTo[size_t(kind)] = true; }
+            if (ok)
+                o.hugeReply[size_t(kind)] = number;
+        } else if (name == "--trailing")
+            ok = unescapeText(arg, o.trailing);
+        else if (name == "--silent-to") {
+            ok = commandKindFromName(arg, kind);
+            if (ok)
+                o.silentTo[size_t(kind)] = true;
+        } else if (name == "--garbage-to") {
+            if (arg == "all")
+                o.garbageTo.fill(true);
+            else {
+                ok = commandKindFromName(arg, kind);
+                if (ok)
+                    o.garbageTo[size_t(kind)] = true;
+            }
         } else if (name == "--split-reply") {
             size_t comma = arg.find(',');
-            ok = comma != std::string::npos && parseUnsigned(arg.substr(0, comma), UINT32_MAX, o.splitAfterBytes) &&
+            ok = comma != std::string::npos &&
+                 parseUnsigned(arg.substr(0, comma), UINT32_MAX, o.splitAfterBytes) &&
                  parseUnsigned(arg.substr(comma + 1), 86400000, o.splitPauseMs);
-        } else if (name == "--probe-answer-nth") { ok = parseUnsigned(arg, 1000, number) && number >= 1; o.probeAnswerNth = unsigned(number); }
-        else if (name == "--stall") ok = parseTransferPoint(arg, true, o.stall);
-        else if (name == "--disconnect") ok = parseTransferPoint(arg, false, o.disconnect);
-        else if (name == "--banner") ok = unescapeText(arg, o.banner);
-        else if (name == "--banner-after") ok = parseUnsigned(arg, 86400000, o.bannerAfterMs);
-        else if (name == "--prompt") ok = unescapeText(arg, o.prompt);
-        else if (name == "--prompt-after") ok = parseUnsigned(arg, 86400000, o.promptAfterMs);
+        } else if (name == "--probe-answer-nth") {
+            ok = parseUnsigned(arg, 1000, number) && number >= 1;
+            o.probeAnswerNth = unsigned(number);
+        } else if (name == "--stall")
+            ok = parseTransferPoint(arg, true, o.stall);
+        else if (name == "--disconnect")
+            ok = parseTransferPoint(arg, false, o.disconnect);
+        else if (name == "--banner")
+            ok = unescapeText(arg, o.banner);
+        else if (name == "--banner-after")
+            ok = parseUnsigned(arg, 86400000, o.bannerAfterMs);
+        else if (name == "--prompt")
+            ok = unescapeText(arg, o.prompt);
+        else if (name == "--prompt-after")
+            ok = parseUnsigned(arg, 86400000, o.promptAfterMs);
         if (!ok) {
             error = name + ": bad value '" + arg + "' (see --help)";
             return ParseResult::Error;

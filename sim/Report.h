@@ -49,13 +49,13 @@ struct ImageRecord {
     uint64_t bytesReceived = 0;
     uint32_t checksum = 0; // 0 minus the 32-bit sum of the bytes received
     uint64_t fnv1a64 = 0xcbf29ce484222325ull;
-    unsigned rate = 0;     // at the first byte
-    bool crtscts = false;  // at the first byte
-    bool rateOk = true;    // every byte came at 115200
-    bool flowOk = true;    // every byte came with CRTSCTS set
+    unsigned rate = 0;    // at the first byte
+    bool crtscts = false; // at the first byte
+    bool rateOk = true;   // every byte came at 115200
+    bool flowOk = true;   // every byte came with CRTSCTS set
     uint64_t firstByteUs = 0;
     uint64_t lastByteUs = 0;
-    double writeWaitUs = 0; // line time of the bytes carried ahead (see DriverQueue)
+    double writeWaitUs = 0;            // line time of the bytes carried ahead (see DriverQueue)
     std::string verdict = "receiving"; // ok, checksum-mismatch, wrong-rate, no-flow-control, incomplete
 
     void take(const uint8_t *bytes, size_t count);
@@ -71,7 +71,7 @@ struct Report {
     std::string path; // empty: no report
     std::string slave;
     std::string link;
-    std::string config; // one line describing the unit
+    std::string config;            // one line describing the unit
     std::vector<std::string> args; // its command line
     uint64_t startUs = 0;
     std::string state = "starting"; // ready, receiving, rebooting, ended

@@ -77,8 +77,8 @@ HANDLE ComPortAPI_OpenDevice(int nId)
         // A cut-off path would name another port.
         return INVALID_HANDLE_VALUE;
     }
-    return CreateFileA(szCOM, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_SYSTEM, NULL);
+    return CreateFileA(szCOM, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_SYSTEM,
+                       NULL);
 }
 
 BOOL ComPortAPI_OpenCOM(int nId)

@@ -14,7 +14,7 @@
 #define INTEL_HEX_DATA_POS 9
 
 // The same positions counted from behind the start code, where intel_hex_record_read reads.
-#define RECORD_POS(linePos) ((linePos) - 1)
+#define RECORD_POS(linePos) ((linePos)-1)
 
 uint8_t intel_hex_start_code_present(char *intelHexString)
 {

@@ -37,7 +37,7 @@ uint8_t *new_u8_data_array_from_intel_hex_string(char *intelHexString);
 struct IntelHexRecord {
     uint8_t dataLength;
     uint16_t address;
-    uint8_t recordType;  // as intel_hex_line_record_type reads it: the low type digit only
+    uint8_t recordType; // as intel_hex_line_record_type reads it: the low type digit only
     uint8_t data[UINT8_MAX];
 };
 

@@ -57,14 +57,16 @@ int main(void)
         }
         free(workingCopy);
         ComputeConcatenatedDataCheckSum();
-        printf("flat length %8d  checksum %10u\n", gDataConcatenatedLenght, (unsigned)gDataConcatenatedCheckSum);
+        printf("flat length %8d  checksum %10u\n", gDataConcatenatedLenght,
+               (unsigned)gDataConcatenatedCheckSum);
         printSha256("text", entry.fileData, (size_t)entry.fileDataLength);
         printSha256("flat", gDataConcatenated, (size_t)gDataConcatenatedLenght);
         if (strcmp(entry.filePath, published.file) != 0 || entry.fileDataLength != published.textLength ||
             lines != published.lines || gDataConcatenatedLenght != published.flatLength ||
             gDataConcatenatedCheckSum != published.checksum) {
-            printf("    DIFFERS from %s.manifest: %s text %d  lines %d  flat length %d  checksum %u\n", RELEASE_NAME,
-                   published.file, published.textLength, published.lines, published.flatLength, published.checksum);
+            printf("    DIFFERS from %s.manifest: %s text %d  lines %d  flat length %d  checksum %u\n",
+                   RELEASE_NAME, published.file, published.textLength, published.lines, published.flatLength,
+                   published.checksum);
             failures++;
         }
     }

@@ -19,7 +19,8 @@ namespace {
 // One line per RunStage, in its order.
 const char *const CUT_SHORT[] = {
     "\r\nINTERRUPTED: the update was stopped before any image was sent, the unit is unchanged.\r\n",
-    "\r\nINTERRUPTED: the upload was cut short, the unit did not get a whole image and must be updated again !\r\n",
+    "\r\nINTERRUPTED: the upload was cut short, the unit did not get a whole image and must be updated again "
+    "!\r\n",
     "\r\nINTERRUPTED: the reboot wait was cut short, the unit's return was not checked.\r\n",
     "\r\nINTERRUPTED: the run had already ended.\r\n",
     "\r\nINTERRUPTED: the package was not written, FwToUpload.bin is unchanged.\r\n",

@@ -29,7 +29,8 @@ void prepareConsole(void)
 void warnIfStandInBuild(void)
 {
 #ifdef LUMIVANE_STANDIN_IMAGES
-    fputs("WARNING: this build carries stand-in firmware images, made for the simulated unit only !\r\n", stdout);
+    fputs("WARNING: this build carries stand-in firmware images, made for the simulated unit only !\r\n",
+          stdout);
 #endif
 }
 

@@ -170,7 +170,7 @@ BOOL imagesMayGoTo(const VersionReply &version)
         return TRUE;
     }
     puts("\r\nERROR: This build carries stand-in images: it only updates the simulated unit "
-              "(model SIMUNIT) !\r");
+         "(model SIMUNIT) !\r");
     return FALSE;
 }
 #else
@@ -221,8 +221,7 @@ UpdateOutcome updateFirmware(void)
         return UPDATE_FAILED;
     }
 
-    if (!uploadImage(PROGRAMMABLE_LOGIC_STAGE, gHexFPGA_Code) ||
-        !uploadImage(FIRMWARE_STAGE, gHexFirmware)) {
+    if (!uploadImage(PROGRAMMABLE_LOGIC_STAGE, gHexFPGA_Code) || !uploadImage(FIRMWARE_STAGE, gHexFirmware)) {
         return UPDATE_FAILED;
     }
     return waitForRebootAndCheckPrompt() ? UPDATE_COMPLETED : UPDATE_PROMPT_MISSING;

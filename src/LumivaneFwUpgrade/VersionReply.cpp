@@ -78,9 +78,10 @@ BOOL parseVersionReply(const char *reply, VersionReply *version)
 {
     VersionReply read;
     const char *text = reply;
-    bool whole = readInt(text, &read.fw_ver) && readDot(text) && readInt(text, &read.fw_rev) && readDot(text) &&
-                 readInt(text, &read.fw_sub) && readModel(text, read.model) && readInt(text, &read.fpga_ver) &&
-                 readDot(text) && readInt(text, &read.fpga_rev) && readInt(text, &read.fpga_type);
+    bool whole = readInt(text, &read.fw_ver) && readDot(text) && readInt(text, &read.fw_rev) &&
+                 readDot(text) && readInt(text, &read.fw_sub) && readModel(text, read.model) &&
+                 readInt(text, &read.fpga_ver) && readDot(text) && readInt(text, &read.fpga_rev) &&
+                 readInt(text, &read.fpga_type);
     // Anything after the seventh field is not looked at.
     *version = whole ? read : VersionReply();
     return whole ? TRUE : FALSE;

@@ -55,7 +55,8 @@ char *_itoa(int value, char *buffer, int radix)
     }
     // Only base 10 shows a sign; other bases show the two's-complement bits.
     bool negative = radix == 10 && value < 0;
-    unsigned int magnitude = negative ? 0u - static_cast<unsigned int>(value) : static_cast<unsigned int>(value);
+    unsigned int magnitude =
+        negative ? 0u - static_cast<unsigned int>(value) : static_cast<unsigned int>(value);
     char digits[33];
     int count = 0;
     do {

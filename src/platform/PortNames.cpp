@@ -123,8 +123,8 @@ void tellFolderError(const std::string &directory, int error)
 {
     static bool told = false;
     if (!told) {
-        printf("\r\nERROR: The ports folder %s cannot be read (%s), it names no port !\r\n", directory.c_str(),
-               strerror(error));
+        printf("\r\nERROR: The ports folder %s cannot be read (%s), it names no port !\r\n",
+               directory.c_str(), strerror(error));
         fflush(stdout);
         told = true;
     }

@@ -10,7 +10,7 @@
 struct SerialHandle {
     int fd;
     COMMTIMEOUTS timeouts;
-    termios found;  // the line settings the port had when it was opened, given back at close
+    termios found; // the line settings the port had when it was opened, given back at close
     bool hasFound;
 };
 

@@ -78,8 +78,8 @@ void serialRestoreOnInterrupt(void)
     }
 }
 
-HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                   LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD, HANDLE)
+HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES,
+                   DWORD dwCreationDisposition, DWORD, HANDLE)
 {
     if (dwCreationDisposition != OPEN_EXISTING) {
         return INVALID_HANDLE_VALUE;
@@ -150,15 +150,10 @@ BOOL EscapeCommFunction(HANDLE hFile, DWORD dwFunc)
     unsigned long request;
     switch (dwFunc) {
     case SETDTR:
-    case SETRTS:
-        request = TIOCMBIS;
-        break;
+    case SETRTS: request = TIOCMBIS; break;
     case CLRDTR:
-    case CLRRTS:
-        request = TIOCMBIC;
-        break;
-    default:
-        return FALSE;
+    case CLRRTS: request = TIOCMBIC; break;
+    default: return FALSE;
     }
     // A pseudo-terminal has no modem lines and refuses: the result says so, as on Windows.
     return ioctl(port->fd, request, &line) == 0 ? TRUE : FALSE;

@@ -60,8 +60,8 @@ int waitFor(int fd, short events, int64_t deadline)
 
 // The total time-out runs from the call; the interval time-out only after a byte has
 // come, so with both equal a read always ends within one time-out of its start.
-BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
-              LPDWORD lpNumberOfBytesRead, LPOVERLAPPED)
+BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
+              LPOVERLAPPED)
 {
     if (lpNumberOfBytesRead != nullptr) {
         *lpNumberOfBytesRead = 0;
@@ -72,14 +72,13 @@ BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
     }
     const COMMTIMEOUTS &timeouts = port->timeouts;
     bool returnAtOnce = timeouts.ReadIntervalTimeout == MAXDWORD &&
-                        timeouts.ReadTotalTimeoutMultiplier == 0 &&
-                        timeouts.ReadTotalTimeoutConstant == 0;
+                        timeouts.ReadTotalTimeoutMultiplier == 0 && timeouts.ReadTotalTimeoutConstant == 0;
     int64_t totalMs = static_cast<int64_t>(timeouts.ReadTotalTimeoutMultiplier) * nNumberOfBytesToRead +
                       timeouts.ReadTotalTimeoutConstant;
     int64_t start = nowNs();
     int64_t totalDeadline = returnAtOnce ? start : (totalMs != 0 ? start + totalMs * NS_PER_MS : NO_DEADLINE);
-    bool hasInterval = !returnAtOnce && timeouts.ReadIntervalTimeout != 0 &&
-                       timeouts.ReadIntervalTimeout != MAXDWORD;
+    bool hasInterval =
+        !returnAtOnce && timeouts.ReadIntervalTimeout != 0 && timeouts.ReadIntervalTimeout != MAXDWORD;
     int64_t intervalDeadline = NO_DEADLINE;
 
     char *buffer = static_cast<char *>(lpBuffer);
@@ -115,8 +114,8 @@ BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
 // Returns once the driver has taken every byte, or, when the write time-out fields are set,
 // at their deadline with the count taken so far, as Windows does (the caller compares it).
 // With CRTSCTS the driver holds output while CTS is off; poll() sees the queue full.
-BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
-               LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED)
+BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
+               LPOVERLAPPED)
 {
     if (lpNumberOfBytesWritten != nullptr) {
         *lpNumberOfBytesWritten = 0;

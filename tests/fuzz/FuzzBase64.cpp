@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const char *symbols = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string text;
     for (int i = 0; i < slen; i += 3) {
-        uint32_t bits = source[i] << 16 | (i + 1 < slen ? source[i + 1] << 8 : 0) | (i + 2 < slen ? source[i + 2] : 0);
+        uint32_t bits =
+            source[i] << 16 | (i + 1 < slen ? source[i + 1] << 8 : 0) | (i + 2 < slen ? source[i + 2] : 0);
         for (int k = 0; k < 4; k++) {
             text += k <= slen - i ? symbols[bits >> (18 - 6 * k) & 63] : '=';
         }

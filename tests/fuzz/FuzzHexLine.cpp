@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     uint8_t type = intel_hex_line_record_type(line);
     FUZZ_CHECK(length < 9 || type == (uint8_t)(line[8] - '0'));
     FUZZ_CHECK(intel_hex_line_is_data_record(line) == (type == INTEL_HEX_RECORD_DATA));
-    FUZZ_CHECK(intel_hex_line_is_extended_linear_address_record(line) == (type == INTEL_HEX_RECORD_EXTENDED_LINEAR_ADDRESS));
+    FUZZ_CHECK(intel_hex_line_is_extended_linear_address_record(line) ==
+               (type == INTEL_HEX_RECORD_EXTENDED_LINEAR_ADDRESS));
 
     uint8_t *bytes = new_u8_data_array_from_intel_hex_string(line);
     FUZZ_CHECK((bytes != nullptr) == valid);

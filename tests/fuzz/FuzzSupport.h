@@ -11,8 +11,10 @@
 #include <cstring>
 
 // libFuzzer keeps the crashing input when the target aborts.
-#define FUZZ_CHECK(condition) \
-    ((condition) ? (void)0 : (fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition), abort()))
+#define FUZZ_CHECK(condition)                                                                                \
+    ((condition)                                                                                             \
+         ? (void)0                                                                                           \
+         : (fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition), abort()))
 
 // A heap block of exactly length input bytes and spareZeros zero bytes after them, so that
 // any access beyond it is an overflow that AddressSanitizer reports.
@@ -34,9 +36,15 @@ inline char *newTerminatedText(const uint8_t *data, size_t size)
 // Hex digits as a record line holds them; a character that is no hex digit reads as 0.
 inline uint8_t nibble(char c)
 {
-    return (uint8_t)(c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 0);
+    return (uint8_t)(c >= '0' && c <= '9'   ? c - '0'
+                     : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                     : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                            : 0);
 }
-inline uint8_t byteAt(const char *line, size_t pos) { return (uint8_t)(nibble(line[pos]) << 4 | nibble(line[pos + 1])); }
+inline uint8_t byteAt(const char *line, size_t pos)
+{
+    return (uint8_t)(nibble(line[pos]) << 4 | nibble(line[pos + 1]));
+}
 
 // Start code, every declared byte inside the line, and the checksum in its last two
 // characters; the sum covers (length + 4) modulo 256 bytes.

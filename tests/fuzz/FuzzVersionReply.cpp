@@ -25,14 +25,15 @@ bool oracleNumber(const std::string &digits, int *value)
 bool oracle(const char *reply, VersionReply *version)
 {
     // Matched at the reply's start only; what follows the seventh field does not count.
-    static const std::regex fields(R"(\s*([+-]?\d+)(?!\d)\.\s*([+-]?\d+)(?!\d)\.\s*([+-]?\d+)(?!\d))"
-                                   R"(\s*(\S{1,7})(?!\S)\s*([+-]?\d+)(?!\d)\.\s*([+-]?\d+)(?!\d)\s*([+-]?\d+))");
+    static const std::regex fields(
+        R"(\s*([+-]?\d+)(?!\d)\.\s*([+-]?\d+)(?!\d)\.\s*([+-]?\d+)(?!\d))"
+        R"(\s*(\S{1,7})(?!\S)\s*([+-]?\d+)(?!\d)\.\s*([+-]?\d+)(?!\d)\s*([+-]?\d+))");
     std::cmatch match;
     if (!std::regex_search(reply, match, fields, std::regex_constants::match_continuous)) {
         return false;
     }
-    int *numbers[] = {&version->fw_ver, &version->fw_rev, &version->fw_sub, &version->fpga_ver,
-                      &version->fpga_rev, &version->fpga_type};
+    int *numbers[] = {&version->fw_ver,   &version->fw_rev,   &version->fw_sub,
+                      &version->fpga_ver, &version->fpga_rev, &version->fpga_type};
     const int groups[] = {1, 2, 3, 5, 6, 7};
     for (int i = 0; i < 6; i++) {
         if (!oracleNumber(match[groups[i]].str(), numbers[i])) {

@@ -18,33 +18,42 @@ namespace testsupport {
 RunResult runProgram(const RunOptions &options)
 {
     RunResult result;
-    if (options.argv.empty()) return result;
+    if (options.argv.empty())
+        return result;
     // Files, not pipes: a program that leaves a child behind holding its output would keep a
     // pipe open for ever; and standard input from a file is there whole without a writer.
     TempDir files;
     const std::string in = files.file("stdin"), out = files.file("stdout"), err = files.file("stderr");
-    if (!writeFile(in, options.stdinText)) return result;
+    if (!writeFile(in, options.stdinText))
+        return result;
 
     std::vector<char *> argv;
-    for (const std::string &arg : options.argv) argv.push_back(const_cast<char *>(arg.c_str()));
+    for (const std::string &arg : options.argv)
+        argv.push_back(const_cast<char *>(arg.c_str()));
     argv.push_back(nullptr);
 
     int console = -1, consoleSlave = -1;
-    if (options.stdinTerminal && openpty(&console, &consoleSlave, nullptr, nullptr, nullptr) != 0) return result;
+    if (options.stdinTerminal && openpty(&console, &consoleSlave, nullptr, nullptr, nullptr) != 0)
+        return result;
 
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = fork();
-    if (pid < 0) return result;
+    if (pid < 0)
+        return result;
     if (pid == 0) {
         setpgid(0, 0); // its own group, so a time-out ends it and whatever it started
         const int fdIn = options.stdinTerminal ? consoleSlave : open(in.c_str(), O_RDONLY);
         const int fdOut = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int fdErr = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (fdIn < 0 || fdOut < 0 || fdErr < 0 || dup2(fdIn, 0) < 0 || dup2(fdOut, 1) < 0 || dup2(fdErr, 2) < 0)
+        if (fdIn < 0 || fdOut < 0 || fdErr < 0 || dup2(fdIn, 0) < 0 || dup2(fdOut, 1) < 0 ||
+            dup2(fdErr, 2) < 0)
             _exit(126);
-        if (console >= 0) close(console);
-        for (const auto &[name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
-        if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0) _exit(126);
+        if (console >= 0)
+            close(console);
+        for (const auto &[name, value] : options.env)
+            setenv(name.c_str(), value.c_str(), 1);
+        if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0)
+            _exit(126);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -52,7 +61,8 @@ RunResult runProgram(const RunOptions &options)
     setpgid(pid, pid);
     if (options.stdinTerminal) {
         close(consoleSlave);
-        if (write(console, options.stdinText.data(), options.stdinText.size()) < 0) perror("console");
+        if (write(console, options.stdinText.data(), options.stdinText.size()) < 0)
+            perror("console");
     }
 
     int status = 0;
@@ -87,7 +97,8 @@ int openAsNobody(const std::string &path)
 {
     const pid_t pid = fork();
     if (pid == 0) {
-        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(126);
         const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         _exit(fd >= 0 ? 0 : errno);
     }

@@ -10,18 +10,25 @@
 namespace testsupport {
 
 namespace {
-int removeEntry(const char *path, const struct stat *, int, struct FTW *) { return ::remove(path); }
+int removeEntry(const char *path, const struct stat *, int, struct FTW *)
+{
+    return ::remove(path);
+}
 } // namespace
 
 TempDir::TempDir()
 {
     const char *base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/lumivane-test-XXXXXX";
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed for " + pattern);
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed for " + pattern);
     path_ = pattern;
 }
 
-TempDir::~TempDir() { nftw(path_.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS); }
+TempDir::~TempDir()
+{
+    nftw(path_.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
 
 std::string readFile(const std::string &path)
 {

@@ -33,7 +33,7 @@ struct Figures {
 };
 
 struct Fault {
-    long long line;  // 0: the file as a whole
+    long long line; // 0: the file as a whole
     std::string reason;
 };
 
@@ -110,10 +110,12 @@ private:
 };
 
 // One record line without its line end: "" when it is sound, else the reason.
-std::string readRecord(const std::string &line, unsigned &type, uint32_t &address, std::vector<unsigned> &data)
+std::string readRecord(const std::string &line, unsigned &type, uint32_t &address,
+                       std::vector<unsigned> &data)
 {
     if (line.empty() || line[0] != ':') {
-        return line.empty() ? "empty line before the end record" : "line starts with " + shown(line[0]) + ", not ':'";
+        return line.empty() ? "empty line before the end record"
+                            : "line starts with " + shown(line[0]) + ", not ':'";
     }
     for (size_t i = 1; i < line.size(); i++) {
         if (digitValue(line[i]) < 0) {
@@ -217,14 +219,15 @@ std::vector<std::string> figureFaults(int index, const Figures &found)
     std::vector<std::string> faults;
     for (const auto &row : rows) {
         if ((unsigned long long)row.second.first != row.second.second) {
-            faults.push_back("entry " + std::to_string(index) + " " + row.first + " " + std::to_string(row.second.first) +
-                             ", " RELEASE_NAME ".manifest says " + std::to_string(row.second.second));
+            faults.push_back("entry " + std::to_string(index) + " " + row.first + " " +
+                             std::to_string(row.second.first) + ", " RELEASE_NAME ".manifest says " +
+                             std::to_string(row.second.second));
         }
     }
     return faults;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -240,7 +243,8 @@ int main(int argc, char **argv)
         named.insert(name);
         std::ifstream in(dir + "/" + name, std::ios::binary);
         if (!in) {
-            faults.push_back(name + ": missing (entry " + std::to_string(index) + " of " RELEASE_NAME ".manifest)");
+            faults.push_back(name + ": missing (entry " + std::to_string(index) +
+                             " of " RELEASE_NAME ".manifest)");
             continue;
         }
         std::ostringstream content;
@@ -268,7 +272,8 @@ int main(int argc, char **argv)
     if (faults.empty()) {
         return 0;
     }
-    fprintf(stderr, "ImageSetCheck: the image set in %s is refused; no catalogue is generated from it:\n", dir.c_str());
+    fprintf(stderr, "ImageSetCheck: the image set in %s is refused; no catalogue is generated from it:\n",
+            dir.c_str());
     for (const std::string &fault : faults) {
         fprintf(stderr, "  %s\n", fault.c_str());
     }

@@ -51,10 +51,10 @@ enum class ImageKind { Microcontroller, Bitstream };
 
 struct ImagePlan {
     ImageKind kind;
-    uint16_t upperAddressBase;  // added to bits 16 and up of each flat address
+    uint16_t upperAddressBase; // added to bits 16 and up of each flat address
     std::vector<DataRegion> regions;
     std::vector<FixedBytes> fixed;
-    uint32_t checksum;  // what the flat image builder must compute
+    uint32_t checksum; // what the flat image builder must compute
     bool startLinearAddress;
     uint64_t seed;
 };
@@ -87,8 +87,15 @@ ImagePlan bitstreamPlan(const ReleaseEntry &entry, uint64_t seed)
 {
     uint32_t fullRecords = (uint32_t)entry.flatLength / 16;
     uint32_t upperAddressLines = (fullRecords * 16 >> 16) + 1;
-    uint32_t lastRecordSize = ((uint32_t)entry.textLength - 17 * upperAddressLines - 45 * fullRecords - 26) / 2;
-    ImagePlan plan{ImageKind::Bitstream, 0x0000, {{0, {{fullRecords, 16}, {1, lastRecordSize}}}}, {}, entry.checksum, false, seed};
+    uint32_t lastRecordSize =
+        ((uint32_t)entry.textLength - 17 * upperAddressLines - 45 * fullRecords - 26) / 2;
+    ImagePlan plan{ImageKind::Bitstream,
+                   0x0000,
+                   {{0, {{fullRecords, 16}, {1, lastRecordSize}}}},
+                   {},
+                   entry.checksum,
+                   false,
+                   seed};
     plan.fixed.push_back({0, bitstreamHeader()});
     plan.fixed.push_back({fullRecords * 16, repeated(NOOP_WORD, 4, lastRecordSize / 4)});
     return plan;
@@ -128,10 +135,10 @@ bool fitsTheForm(const ImagePlan &plan)
 }
 
 struct FlatLayout {
-    std::vector<uint8_t> image;     // 0xFF where no data lies
+    std::vector<uint8_t> image; // 0xFF where no data lies
     std::vector<bool> isData;
     std::vector<bool> isFixed;
-    uint32_t length = 0;            // address of the last data record
+    uint32_t length = 0; // address of the last data record
 };
 
 FlatLayout layOut(const ImagePlan &plan)
@@ -185,7 +192,8 @@ std::vector<uint8_t> nextChunk(ImageKind kind, bool dense, SplitMix64 &rng)
             }
         } else {
             // A literal: a small constant or a RAM address.
-            const uint8_t literal[] = {rng.byte(), (uint8_t)rng.below(4), 0x00, (uint8_t)(rng.below(2) ? 0x20 : 0x00)};
+            const uint8_t literal[] = {rng.byte(), (uint8_t)rng.below(4), 0x00,
+                                       (uint8_t)(rng.below(2) ? 0x20 : 0x00)};
             chunk.assign(literal, literal + 4);
         }
     } else if (dense) {
@@ -287,7 +295,7 @@ std::string hexText(const ImagePlan &plan, const FlatLayout &flat)
     return text + hexRecord(1, 0, nullptr, 0);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -298,7 +306,8 @@ int main(int argc, char **argv)
     }
     for (size_t i = 0; i < plans.size(); i++) {
         if (!fitsTheForm(plans[i])) {
-            fprintf(stderr, "StandInImages: the figures of %s in " RELEASE_NAME ".manifest fit no stand-in image\n",
+            fprintf(stderr,
+                    "StandInImages: the figures of %s in " RELEASE_NAME ".manifest fit no stand-in image\n",
                     RELEASE_ENTRIES[i].file);
             return 1;
         }
