@@ -22,7 +22,10 @@ std::string format(const char *pattern, ...)
 }
 
 // A text the tool writes "as a line": followed by one line feed.
-std::string line(const std::string &text) { return text + "\n"; }
+std::string line(const std::string &text)
+{
+    return text + "\n";
+}
 
 // Runs the tool's builder on a working copy of the entry, in a flat image of our own.
 ImageFacts buildFacts(int index)
@@ -73,7 +76,8 @@ const ImageFacts &catalogueImage(int index)
 
 int fpgaImageIndex(int deviceCode, Side side)
 {
-    if (deviceCode == DEVICE_XC7A100_484) return side == Side::TX ? 1 : 2;
+    if (deviceCode == DEVICE_XC7A100_484)
+        return side == Side::TX ? 1 : 2;
     return side == Side::TX ? 3 : 4;
 }
 
@@ -88,7 +92,8 @@ bool standInBuild()
 
 std::string standInWarning()
 {
-    return standInBuild() ? "WARNING: this build carries stand-in firmware images, made for the simulated unit only !\r\n"
+    return standInBuild() ? "WARNING: this build carries stand-in firmware images, made for the simulated "
+                            "unit only !\r\n"
                           : "";
 }
 
@@ -100,25 +105,53 @@ std::string announcement()
 
 std::string discoveryFound(int com, int rate)
 {
-    return line("OK\r") + format("COM PORT Number : %d", com) + format("\r\nBaud rate       : %d \r\n\r\n", rate);
+    return line("OK\r") + format("COM PORT Number : %d", com) +
+           format("\r\nBaud rate       : %d \r\n\r\n", rate);
 }
 
-std::string discoveryFailed() { return std::string("FAILED") + "\n\r\n\rEnter the COM port number : "; }
-std::string openingPort(int com) { return format("\r\nOpening COM%d....................", com); }
-std::string portOpened() { return line("OK\r") + "\n\r\n\rEnter the BAUD RATE       : "; }
-std::string openFailed(int com) { return format("ERROR: Opening COM%d failed !", com); }
-std::string configurationFailed(int com) { return format("ERROR: COM%d configuration failed !", com); }
-std::string settingRate(int rate) { return format("\r\nSetting baud rate at %d..........", rate); }
-std::string rateSet() { return line("OK\r"); }
-std::string notANumber() { return "\r\nERROR: A decimal number was expected !"; }
-std::string numberOutOfRange() { return "\r\nERROR: The number is out of range !"; }
+std::string discoveryFailed()
+{
+    return std::string("FAILED") + "\n\r\n\rEnter the COM port number : ";
+}
+std::string openingPort(int com)
+{
+    return format("\r\nOpening COM%d....................", com);
+}
+std::string portOpened()
+{
+    return line("OK\r") + "\n\r\n\rEnter the BAUD RATE       : ";
+}
+std::string openFailed(int com)
+{
+    return format("ERROR: Opening COM%d failed !", com);
+}
+std::string configurationFailed(int com)
+{
+    return format("ERROR: COM%d configuration failed !", com);
+}
+std::string settingRate(int rate)
+{
+    return format("\r\nSetting baud rate at %d..........", rate);
+}
+std::string rateSet()
+{
+    return line("OK\r");
+}
+std::string notANumber()
+{
+    return "\r\nERROR: A decimal number was expected !";
+}
+std::string numberOutOfRange()
+{
+    return "\r\nERROR: The number is out of range !";
+}
 
 std::string versionLines(int fwVer, int fwRev, int fwSub, const std::string &model, int fpgaVer, int fpgaRev,
                          int deviceCode)
 {
     return format("Checking firmware version ..............  %d.%02d.%02d \r\n", fwVer, fwRev, fwSub) +
-           format("Checking fpga version ..................  %s %d.%02d  device:%d\r\n", model.c_str(), fpgaVer,
-                  fpgaRev, deviceCode);
+           format("Checking fpga version ..................  %s %d.%02d  device:%d\r\n", model.c_str(),
+                  fpgaVer, fpgaRev, deviceCode);
 }
 
 std::string productAccepted(int deviceCode)
@@ -127,7 +160,10 @@ std::string productAccepted(int deviceCode)
            (deviceCode == DEVICE_XC7A100_484 ? line("ENG. SAMPLE detected\r") : "");
 }
 
-std::string productUnknown() { return "Checking product .......... " + line("FAILED, Unknown product\r"); }
+std::string productUnknown()
+{
+    return "Checking product .......... " + line("FAILED, Unknown product\r");
+}
 
 std::string identified(Side side)
 {
@@ -136,11 +172,15 @@ std::string identified(Side side)
                             : line("RX OK\r") + "Norvex 6G SDI EXTENDER RX\r\n>>" + line("\r");
 }
 
-std::string notIdentified() { return line("FAILED\r"); }
+std::string notIdentified()
+{
+    return line("FAILED\r");
+}
 
 std::string standInRefusal()
 {
-    return line("\r\nERROR: This build carries stand-in images: it only updates the simulated unit (model SIMUNIT) !\r");
+    return line("\r\nERROR: This build carries stand-in images: it only updates the simulated unit (model "
+                "SIMUNIT) !\r");
 }
 
 std::string preparing(Stage stage)
@@ -149,8 +189,14 @@ std::string preparing(Stage stage)
                       "Preparing to Upload Firmware ...................... ");
 }
 
-std::string unitReady() { return line("OK\r"); }
-std::string unitNotReady() { return line("FAILED [Unit not ready]\r"); }
+std::string unitReady()
+{
+    return line("OK\r");
+}
+std::string unitNotReady()
+{
+    return line("FAILED [Unit not ready]\r");
+}
 
 std::string sending(Stage stage)
 {
@@ -162,7 +208,10 @@ namespace {
 
 const long long DATA_BLOCK = 10240;
 
-std::string erasePercentage(long long shown) { return shown <= 9 ? "\b\b" : "\b\b\b"; }
+std::string erasePercentage(long long shown)
+{
+    return shown <= 9 ? "\b\b" : "\b\b\b";
+}
 
 // "1%", then the value shown after each of the first `writes` whole writes; `shown` is
 // left at the last value shown ("1%" counts as 0).
@@ -184,7 +233,8 @@ std::string percentages(int length)
 {
     // One update per 10,240-byte write; the last write, of 1 to 10,240 bytes, shows 100%.
     long long shown = 0;
-    if (length <= 0) return percentagesAfterWrites(length, 0, shown);
+    if (length <= 0)
+        return percentagesAfterWrites(length, 0, shown);
     std::string text = percentagesAfterWrites(length, (length - 1) / DATA_BLOCK, shown);
     return text + erasePercentage(shown) + "100%";
 }
@@ -199,12 +249,16 @@ namespace {
 const char CUT_MARK = '\x01';
 } // namespace
 
-std::string cutTransfer(int length) { return CUT_MARK + std::to_string(length) + CUT_MARK; }
+std::string cutTransfer(int length)
+{
+    return CUT_MARK + std::to_string(length) + CUT_MARK;
+}
 
 std::string resolveCutTransfers(const std::string &expected, const std::string &actual)
 {
     const size_t open = expected.find(CUT_MARK);
-    if (open == std::string::npos) return expected;
+    if (open == std::string::npos)
+        return expected;
     const size_t close = expected.find(CUT_MARK, open + 1);
     const int length = std::atoi(expected.substr(open + 1, close - open - 1).c_str());
     const std::string before = expected.substr(0, open);
@@ -214,7 +268,8 @@ std::string resolveCutTransfers(const std::string &expected, const std::string &
         actual.compare(actual.size() - after.size(), after.size(), after) == 0) {
         const std::string shown = actual.substr(before.size(), actual.size() - before.size() - after.size());
         for (int writes = 0; writes * DATA_BLOCK < length; writes++) {
-            if (shown == percentagesUntilFailedWrite(length, writes)) run = shown;
+            if (shown == percentagesUntilFailedWrite(length, writes))
+                run = shown;
         }
     }
     return before + run + after;
@@ -226,7 +281,10 @@ std::string replyRefused(const std::string &received)
            line("\r\nError: Expected response did  not matched !\r");
 }
 
-std::string transferFailed() { return line("FAILED\r"); }
+std::string transferFailed()
+{
+    return line("FAILED\r");
+}
 
 std::string upload(Stage stage, int length)
 {
@@ -242,17 +300,23 @@ std::string rebootWait(bool promptRecognised)
     }
     text += "100%";
     text += "\b\b\b\b100%";
-    text += line(promptRecognised ? "\n\r\n\rThe update was successful, the unit is now operational\r"
-                                  : "\n\r\n\rWARNING: The unit did not show its prompt after the reboot, check it before use !\r");
+    text += line(
+        promptRecognised
+            ? "\n\r\n\rThe update was successful, the unit is now operational\r"
+            : "\n\r\n\rWARNING: The unit did not show its prompt after the reboot, check it before use !\r");
     return text;
 }
 
 std::string closing(bool updated)
 {
-    return std::string(updated ? "" : "\n\rERROR: The update was not successful.\r\n") + "\r\nPress any key to exit";
+    return std::string(updated ? "" : "\n\rERROR: The update was not successful.\r\n") +
+           "\r\nPress any key to exit";
 }
 
-std::string closingAfterManualEntry() { return "\r\nPress any key to exit"; }
+std::string closingAfterManualEntry()
+{
+    return "\r\nPress any key to exit";
+}
 
 std::string completeUpdate(int deviceCode, Side side, bool promptRecognised)
 {
@@ -273,7 +337,10 @@ std::string webPackageFigures(const ImageFacts &image)
 
 } // namespace
 
-std::string webPackageConsole(const ImageFacts &image) { return webPackageFigures(image) + "\r\nPress any key to exit"; }
+std::string webPackageConsole(const ImageFacts &image)
+{
+    return webPackageFigures(image) + "\r\nPress any key to exit";
+}
 
 std::string webPackageFailedConsole(const ImageFacts &image)
 {
@@ -297,12 +364,18 @@ std::string visible(const std::string &bytes)
 {
     std::string text;
     for (unsigned char c : bytes) {
-        if (c == '\\') text += "\\\\";
-        else if (c == '\n') text += "\\n\n";
-        else if (c == '\r') text += "\\r";
-        else if (c == '\b') text += "\\b";
-        else if (c < 0x20 || c >= 0x7f) text += format("\\x%02x", c);
-        else text += (char)c;
+        if (c == '\\')
+            text += "\\\\";
+        else if (c == '\n')
+            text += "\\n\n";
+        else if (c == '\r')
+            text += "\\r";
+        else if (c == '\b')
+            text += "\\b";
+        else if (c < 0x20 || c >= 0x7f)
+            text += format("\\x%02x", c);
+        else
+            text += (char)c;
     }
     return text;
 }

@@ -35,15 +35,15 @@ std::string announcement();
 std::string discoveryFound(int com, int rate);
 
 // Manual entry after discovery found nothing.
-std::string discoveryFailed();         // completes the detection line, asks for the port
-std::string openingPort(int com);      // after the operator typed the port
-std::string portOpened();              // ... and asks for the rate
-std::string openFailed(int com);       // the serial layer's complaint
+std::string discoveryFailed();            // completes the detection line, asks for the port
+std::string openingPort(int com);         // after the operator typed the port
+std::string portOpened();                 // ... and asks for the rate
+std::string openFailed(int com);          // the serial layer's complaint
 std::string configurationFailed(int com); // ... about a port that refuses its settings
-std::string settingRate(int rate);     // after the operator typed the rate
+std::string settingRate(int rate);        // after the operator typed the rate
 std::string rateSet();
-std::string notANumber();              // input that is not a decimal number
-std::string numberOutOfRange();        // a decimal number beyond the range of an int
+std::string notANumber();       // input that is not a decimal number
+std::string numberOutOfRange(); // a decimal number beyond the range of an int
 
 // The update procedure.
 std::string versionLines(int fwVer, int fwRev, int fwSub, const std::string &model, int fpgaVer, int fpgaRev,

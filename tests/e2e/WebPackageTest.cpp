@@ -29,7 +29,8 @@ const size_t LINE = 928;
 std::vector<uint8_t> patternImage(size_t length)
 {
     std::vector<uint8_t> image(length);
-    for (size_t i = 0; i < length; i++) image[i] = (uint8_t)(i * 37 + 11);
+    for (size_t i = 0; i < length; i++)
+        image[i] = (uint8_t)(i * 37 + 11);
     return image;
 }
 
@@ -48,19 +49,21 @@ std::string hexTextFor(const std::vector<uint8_t> &image)
 uint32_t checksumOf(const std::vector<uint8_t> &image)
 {
     uint32_t checksum = 0;
-    for (uint8_t b : image) checksum -= b;
+    for (uint8_t b : image)
+        checksum -= b;
     return checksum;
 }
 
 std::string headerFor(uint32_t checksum, size_t length)
 {
-    return "NorVex\r\n418263\r\n1.0.8\r\n" + std::to_string(checksum) + "\r\n" + std::to_string(length) + "\r\n";
+    return "NorVex\r\n418263\r\n1.0.8\r\n" + std::to_string(checksum) + "\r\n" + std::to_string(length) +
+           "\r\n";
 }
 
 struct Package {
-    std::string header;              // the five header lines
-    std::vector<std::string> lines;  // the base64 lines without their line ends
-    std::string text;                // the lines joined
+    std::string header;             // the five header lines
+    std::vector<std::string> lines; // the base64 lines without their line ends
+    std::string text;               // the lines joined
 };
 
 Package readPackage(const std::string &bytes)
@@ -69,16 +72,19 @@ Package readPackage(const std::string &bytes)
     size_t at = 0;
     for (int line = 0; line < 5 && at != std::string::npos; line++) {
         at = bytes.find("\r\n", at);
-        if (at != std::string::npos) at += 2;
+        if (at != std::string::npos)
+            at += 2;
     }
-    if (at == std::string::npos) return package;
+    if (at == std::string::npos)
+        return package;
     package.header = bytes.substr(0, at);
     while (at < bytes.size()) {
         size_t end = bytes.find("\r\n", at);
         package.lines.push_back(bytes.substr(at, end == std::string::npos ? std::string::npos : end - at));
         at = end == std::string::npos ? bytes.size() : end + 2;
     }
-    for (const std::string &line : package.lines) package.text += line;
+    for (const std::string &line : package.lines)
+        package.text += line;
     return package;
 }
 
@@ -159,7 +165,8 @@ TEST_P(PackageLines, HeaderThenBase64LinesThatDecodeToTheImageAndItsPadding)
     const Package package = readPackage(readFile(PACKAGE));
     EXPECT_EQ(package.header, headerFor(checksumOf(image), c.imageLength));
     std::vector<size_t> lineLengths;
-    for (const std::string &line : package.lines) lineLengths.push_back(line.size());
+    for (const std::string &line : package.lines)
+        lineLengths.push_back(line.size());
     EXPECT_EQ(lineLengths, c.lineLengths);
     EXPECT_EQ(package.text.find('='), std::string::npos);
     std::string expected(image.begin(), image.end());
@@ -186,10 +193,19 @@ struct FailureCase {
     const char *message; // the last thing written before the key prompt
 };
 
-std::string validText() { return hexTextFor(patternImage(100)); }
-std::string invalidText() { return hexRecord(0, 0, {1, 2, 3}) + ":0300030004050600\r\n" + hexRecord(1, 0, {}); }
+std::string validText()
+{
+    return hexTextFor(patternImage(100));
+}
+std::string invalidText()
+{
+    return hexRecord(0, 0, {1, 2, 3}) + ":0300030004050600\r\n" + hexRecord(1, 0, {});
+}
 // One byte at flat address 500,000: more than the encoder's room holds.
-std::string tooLargeText() { return hexRecord(4, 0, {0x00, 0x07}) + hexRecord(0, 0xA120, {0x55}) + hexRecord(1, 0, {}); }
+std::string tooLargeText()
+{
+    return hexRecord(4, 0, {0x00, 0x07}) + hexRecord(0, 0xA120, {0x55}) + hexRecord(1, 0, {});
+}
 
 const FailureCase FAILURES[] = {
     {"InvalidHex", invalidText, false, "\r\nERROR: Firmware data is not valid !\r\n"},
@@ -225,7 +241,8 @@ TEST_P(PackageFailure, LeavesNoPackageOrTheOlderOneUntouched)
     EXPECT_FALSE(isRegularFile(PART));
 }
 
-INSTANTIATE_TEST_SUITE_P(Failures, PackageFailure, ::testing::Combine(::testing::ValuesIn(FAILURES), ::testing::Bool()),
+INSTANTIATE_TEST_SUITE_P(Failures, PackageFailure,
+                         ::testing::Combine(::testing::ValuesIn(FAILURES), ::testing::Bool()),
                          [](const ::testing::TestParamInfo<std::tuple<FailureCase, bool>> &info) {
                              return std::string(std::get<0>(info.param).name) +
                                     (std::get<1>(info.param) ? "_OverAnOlderPackage" : "_InAnEmptyFolder");
@@ -243,7 +260,8 @@ TEST(WebPackageProgram, WritesTheEmbeddedFirmwareInPlaceOfAnOlderPackage)
     EXPECT_EQ(run.exitStatus, 0);
     const Package package = readPackage(readFile(dir.file(PACKAGE)));
     EXPECT_EQ(package.header, headerFor(image.checksum, (size_t)image.length));
-    for (size_t i = 0; i + 1 < package.lines.size(); i++) ASSERT_EQ(package.lines[i].size(), LINE) << "line " << i;
+    for (size_t i = 0; i + 1 < package.lines.size(); i++)
+        ASSERT_EQ(package.lines[i].size(), LINE) << "line " << i;
     const std::string decoded = systemBase64Decode(package.text);
     const size_t padding = (3 - image.length % 3) % 3;
     ASSERT_EQ(decoded.size(), (size_t)image.length + padding);

@@ -25,9 +25,8 @@ TEST(WebPackageUnderWine, PackageAndConsoleAreTheNativeProgramsByteForByte)
     ASSERT_GT(expected.size(), 100000u) << "the native package is the reference: it must hold the image";
 
     winetest::WinePrefix prefix;
-    const testsupport::RunResult run =
-        prefix.run(winetest::windowsProgram("LumivaneFwWebPackage.exe"), winetest::CLOSING_KEY, 60000,
-                   windowsDir.path());
+    const testsupport::RunResult run = prefix.run(winetest::windowsProgram("LumivaneFwWebPackage.exe"),
+                                                  winetest::CLOSING_KEY, 60000, windowsDir.path());
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.out, nativeRun.out);

@@ -17,11 +17,20 @@ const int TIMED_OUT = 124;
 
 } // namespace
 
-std::string windowsProgram(const std::string &name) { return std::string(LUMIVANE_WINDOWS_BUILD_DIR) + "/" + name; }
+std::string windowsProgram(const std::string &name)
+{
+    return std::string(LUMIVANE_WINDOWS_BUILD_DIR) + "/" + name;
+}
 
-WinePrefix::WinePrefix() { envCommand({"reset", LUMIVANE_WINE_PREFIX}); }
+WinePrefix::WinePrefix()
+{
+    envCommand({"reset", LUMIVANE_WINE_PREFIX});
+}
 
-WinePrefix::~WinePrefix() { envCommand({"reset", LUMIVANE_WINE_PREFIX}); }
+WinePrefix::~WinePrefix()
+{
+    envCommand({"reset", LUMIVANE_WINE_PREFIX});
+}
 
 void WinePrefix::namePort(int com, const std::string &devicePath)
 {
@@ -45,11 +54,13 @@ testsupport::RunResult WinePrefix::run(const std::string &program, const std::st
     testsupport::TempDir files;
     const std::string keysFile = files.file("keys"), out = files.file("stdout");
     testsupport::RunResult result;
-    if (!testsupport::writeFile(keysFile, keys)) return result;
+    if (!testsupport::writeFile(keysFile, keys))
+        return result;
 
     testsupport::RunOptions options;
     const int seconds = (timeoutMs + 999) / 1000;
-    options.argv = {LUMIVANE_WINE_ENV, "run", LUMIVANE_WINE_PREFIX, std::to_string(seconds), keysFile, out, program};
+    options.argv = {
+        LUMIVANE_WINE_ENV, "run", LUMIVANE_WINE_PREFIX, std::to_string(seconds), keysFile, out, program};
     options.timeoutMs = timeoutMs + WINE_GRACE_MS;
     options.workDir = workDir;
     result = testsupport::runProgram(options);
