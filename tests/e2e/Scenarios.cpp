@@ -4,7 +4,8 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <map>
 #include <memory>
 #include <stdexcept>
 
@@ -56,249 +57,121 @@ std::vector<Scenario> buildScenarios()
 {
     // 300 bytes of terminal control and binary instead of "SUCCESS": shown escaped, cut at 200.
     std::string binary = "\\x1b[2J\\x1b]0;x\\x07", shown = "\\x1B[2J\\x1B]0;x\\x07";
-    for (int i = 0; i < 290; i++)
+    for (int i = 0; i < 290; i++) {
         binary += "\\xff";
-    for (int i = 0; i < 190; i++)
-        shown += "\\xFF";
+        shown += i < 190 ? "\\xFF" : "";
+    }
     const Reboot NO = Reboot::NotReached;
     const std::string unknown = productUnknown() + closing(false), byHand = closingAfterManualEntry();
+    const std::string noVersion = announcement() + discoveryFound(1, 115200) + unknown;
+    const std::string refused = askedForThePort() + notANumber() + byHand;
+    const std::string toImage = sendingLogic(),
+                      cut = cutTransfer(txLength()) + transferFailed() + closing(false);
 
     return {
         // COM1 present but idle, COM2 absent, the unit at 9600 on COM3.
-        {FULL_UPDATE_SCENARIO,
-         {{1, {"--silent"}}, {3, {"--role", "tx", "--baud", "9600"}}},
-         "",
-         Reboot::Prompt,
-         found(3, 9600) + completeUpdate(1, Side::TX, true) + closing(true),
-         0,
-         {{1, NOTHING_ANSWERS},
-          {3, "probe@115200 garbage*2, probe@9600 reply, version@9600+cts reply, identity@9600+cts reply, "
-              "fpga-upload@9600+cts reply, fw-upload@115200+cts reply | fpga=3 fw=0"}}},
+        {FULL_UPDATE_SCENARIO, "1: --silent; 3: --role tx --baud 9600", "", Reboot::Prompt,
+         found(3, 9600) + completeUpdate(1, Side::TX, true) + closing(true), 0,
+         "1: " + NOTHING_ANSWERS +
+             "; 3: probe@115200 garbage*2, probe@9600 reply, version@9600+cts reply, "
+             "identity@9600+cts reply, fpga-upload@9600+cts reply, fw-upload@115200+cts reply"
+             " | fpga=3 fw=0"},
         // A held port is passed over without a probe; an RX engineering sample that misses the
-        // first probe at its rate is recognised at the fourth identity text.
+        // first probe at its rate is recognised by the fourth identity text.
         {"Rx2SampleBehindAHeldPortFoundAtTheSecondProbe",
-         {{1, {}, true},
-          {2, {"--role", "rx2", "--device-code", "4", "--baud", "9600", "--probe-answer-nth", "2"}}},
-         "",
-         Reboot::Prompt,
-         found(2, 9600, 4) + completeUpdate(4, Side::RX, true) + closing(true),
-         0,
-         {{1, ""},
-          {2, "probe@115200 garbage*2, probe@9600 silent, probe@9600 reply, version@9600+cts reply, "
-              "identity@9600+cts reply*4, fpga-upload@9600+cts reply, fw-upload@115200+cts reply | fpga=2 "
-              "fw=0"}}},
+         "1 held; 2: --role rx2 --device-code 4 --baud 9600 --probe-answer-nth 2", "", Reboot::Prompt,
+         found(2, 9600, 4) + completeUpdate(4, Side::RX, true) + closing(true), 0,
+         "1: ; 2: probe@115200 garbage*2, probe@9600 silent, probe@9600 reply, version@9600+cts reply, "
+         "identity@9600+cts reply*4, fpga-upload@9600+cts reply, fw-upload@115200+cts reply | fpga=2 fw=0"},
         // The unit stops reading for 2.5 s in mid-image: the write waits for it.
-        {"StallInMidImageThenNoPromptAfterTheReboot",
-         {{1, {"--stall", "fpga:200000,2500"}}},
-         "",
-         Reboot::NoPrompt,
-         found(1, 115200) + completeUpdate(1, Side::TX, false) + closing(true),
-         2,
-         {{1, TX_TO_THE_IMAGE + ", fw-upload@115200+cts reply | fpga=3 fw=0"}}},
-        {"UnknownDeviceCode",
-         {{1, {"--device-code", "2"}}},
-         "",
-         NO,
-         found(1, 115200, 2) + unknown,
-         1,
-         {{1, AT_115200}}},
+        {"StallInMidImageThenNoPromptAfterTheReboot", "1: --stall fpga:200000,2500", "", Reboot::NoPrompt,
+         found(1, 115200) + completeUpdate(1, Side::TX, false) + closing(true), 2,
+         "1: " + TX_TO_THE_IMAGE + ", fw-upload@115200+cts reply | fpga=3 fw=0"},
+        {"UnknownDeviceCode", "1: --device-code 2", "", NO, found(1, 115200, 2) + unknown, 1,
+         "1: " + AT_115200},
         // Without the device code, or with a number beyond an int ("%d" made 1 of 4294967297),
         // the version reply does not parse: no version lines at all.
-        {"SixFieldVersionReply",
-         {{1, {"--reply", "version=2.1.5 SIMUNIT 3.4\\r\\n>>"}}},
-         "",
-         NO,
-         announcement() + discoveryFound(1, 115200) + unknown,
-         1,
-         {{1, AT_115200}}},
-        {"DeviceCode4294967297",
-         {{1, {"--device-code", "4294967297"}}},
-         "",
-         NO,
-         announcement() + discoveryFound(1, 115200) + unknown,
-         1,
-         {}},
-        {"FirmwareVersionOf11Digits",
-         {{1, {"--fw-version", "12345678901.1.5"}}},
-         "",
-         NO,
-         announcement() + discoveryFound(1, 115200) + unknown,
-         1,
-         {}},
-        {"ModelWordTooLong",
-         {{1, {"--model", "SIMUNIT12"}}},
-         "",
-         NO,
-         announcement() + discoveryFound(1, 115200) + unknown,
-         1,
-         {}},
+        {"SixFieldVersionReply", "1: --reply version=2.1.5\\x20SIMUNIT\\x203.4\\r\\n>>", "", NO, noVersion, 1,
+         "1: " + AT_115200},
+        {"DeviceCode4294967297", "1: --device-code 4294967297", "", NO, noVersion, 1, ""},
+        {"FirmwareVersionOf11Digits", "1: --fw-version 12345678901.1.5", "", NO, noVersion, 1, ""},
+        {"ModelWordTooLong", "1: --model SIMUNIT12", "", NO, noVersion, 1, ""},
         // Each identity reply six times the reply buffer: read to its end and refused.
-        {"IdentityReplyOfSixMegabytes",
-         {{1, {"--huge-reply", "identity=6000000"}}},
-         "",
-         NO,
-         found(1, 115200) + productAccepted(1) + notIdentified() + closing(false),
-         1,
-         {{1, AT_115200 + ", identity@115200+cts reply*4"}}},
-        {"FloodInsteadOfReady",
-         {{1, {"--huge-reply", "fpga-upload=2000000"}}},
-         "",
-         NO,
+        {"IdentityReplyOfSixMegabytes", "1: --huge-reply identity=6000000", "", NO,
+         found(1, 115200) + productAccepted(1) + notIdentified() + closing(false), 1,
+         "1: " + AT_115200 + ", identity@115200+cts reply*4"},
+        {"FloodInsteadOfReady", "1: --huge-reply fpga-upload=2000000", "", NO,
          found(1, 115200) + productAccepted(1) + identified(Side::TX) + preparing(Stage::ProgrammableLogic) +
              unitNotReady() + closing(false),
-         1,
-         {{1, TX_TO_THE_IMAGE + " | fpga:0"}}},
-        {"ImageReplyLongAndBinary",
-         {{1, {"--reply", "fpga-image=" + binary}}},
-         "",
-         NO,
-         sendingLogic() + percentages(txLength()) + replyRefused(shown + "... (300 bytes)") +
-             transferFailed() + closing(false),
-         1,
-         {{1, TX_TO_THE_IMAGE + " | fpga=3"}}},
+         1, "1: " + TX_TO_THE_IMAGE + " | fpga:0"},
+        {"ImageReplyLongAndBinary", "1: --reply fpga-image=" + binary, "", NO,
+         toImage + percentages(txLength()) + replyRefused(shown + "... (300 bytes)") + transferFailed() +
+             closing(false),
+         1, "1: " + TX_TO_THE_IMAGE + " | fpga=3"},
         // The pty closes in mid-image: the write under way fails, after as many percentages as
         // writes got through before.
-        {"UnitDisappearsInMidImage",
-         {{1, {"--disconnect", "fpga:60000"}}},
-         "",
-         NO,
-         sendingLogic() + cutTransfer(txLength()) + transferFailed() + closing(false),
-         1,
-         {{1, TX_TO_THE_IMAGE + " | fpga:60000"}}},
+        {"UnitDisappearsInMidImage", "1: --disconnect fpga:60000", "", NO, toImage + cut, 1,
+         "1: " + TX_TO_THE_IMAGE + " | fpga:60000"},
         // The write under way gives up at its deadline (about 30 s).
-        {"UnitStopsTakingBytesForEver",
-         {{1, {"--stall", "fpga:100000,forever"}}},
-         "",
-         NO,
-         sendingLogic() + cutTransfer(txLength()) + transferFailed() + closing(false),
-         1,
-         {{1, TX_TO_THE_IMAGE + " | fpga:100000"}}},
-        {"StandInBuildRefusesAnotherModel",
-         {{1, {"--model", "NX6G"}}},
-         "",
-         NO,
+        {"UnitStopsTakingBytesForEver", "1: --stall fpga:100000,forever", "", NO, toImage + cut, 1,
+         "1: " + TX_TO_THE_IMAGE + " | fpga:100000"},
+        {"StandInBuildRefusesAnotherModel", "1: --model NX6G", "", NO,
          found(1, 115200, 1, "NX6G") + productAccepted(1) + identified(Side::TX) + standInRefusal() +
              closing(false),
-         1,
-         {{1, AT_115200 + ", identity@115200+cts reply"}},
-         true},
+         1, "1: " + AT_115200 + ", identity@115200+cts reply", true},
         // Replies pause after 20 bytes: the probe's 500 ms reads bridge 700 ms, not 1300 ms; the
         // version's one read of 1 s takes both pieces.
-        {"RepliesPausedFor700ms",
-         {{1, {"--split-reply", "20,700", "--device-code", "2"}}},
-         "",
-         NO,
-         found(1, 115200, 2) + unknown,
-         1,
-         {{1, AT_115200}}},
-        {"RepliesPausedFor1300ms",
-         {{1, {"--split-reply", "20,1300"}}},
-         "",
-         NO,
-         askedForThePort() + notANumber() + byHand,
-         255,
-         {{1, "probe@115200 reply*2, probe@9600 garbage*2, probe@57600 garbage*2, probe@4800 garbage*2, "
-              "probe@2400 garbage*2, probe@1200 garbage*2"}}},
+        {"RepliesPausedFor700ms", "1: --split-reply 20,700 --device-code 2", "", NO,
+         found(1, 115200, 2) + unknown, 1, "1: " + AT_115200},
+        {"RepliesPausedFor1300ms", "1: --split-reply 20,1300", "", NO, refused, 255,
+         "1: probe@115200 reply*2, probe@9600 garbage*2, probe@57600 garbage*2, probe@4800 garbage*2, "
+         "probe@2400 garbage*2, probe@1200 garbage*2"},
         // Discovery closes every port it tried: the operator can choose the one it probed.
-        {"OperatorChoosesThePortDiscoveryProbed",
-         {{1, {"--silent"}}},
-         "1\n115200\n",
-         NO,
-         portAndRate(1, 115200) + rateSet() + unknown,
-         1,
-         {{1, NOTHING_ANSWERS + ", version@115200+cts silent"}}},
-        {"HeldPortRefusedWhenTyped",
-         {{1, {}, true}},
-         "1\n9600\n",
-         NO,
-         askedForThePort() + openingPort(1) + openFailed(1) + byHand,
-         255,
-         {{1, ""}}},
+        {"OperatorChoosesThePortDiscoveryProbed", "1: --silent", "1\n115200\n", NO,
+         portAndRate(1, 115200) + rateSet() + unknown, 1,
+         "1: " + NOTHING_ANSWERS + ", version@115200+cts silent"},
+        {"HeldPortRefusedWhenTyped", "1 held", "1\n9600\n", NO,
+         askedForThePort() + openingPort(1) + openFailed(1) + byHand, 255, "1: "},
         // Manual entry (COM33 lies beyond discovery's reach). A whole line is one answer: spaces
         // around it, empty lines before it and a Windows console's CR are passed over.
-        {"ManualEntryWithSpacesAndEmptyLines",
-         {{33, {"--baud", "9600", "--device-code", "2"}}},
-         "\n 33 \n\n\t9600\r\n",
-         NO,
-         portAndRate(33, 9600) + rateSet() + versionLines(2, 1, 5, "SIMUNIT", 3, 4, 2) + unknown,
-         1,
-         {{33, "version@9600+cts reply"}}},
-        {"ManualEntryOfAnAbsentPort",
-         {},
-         "7\n9600\n",
-         NO,
-         askedForThePort() + openingPort(7) + openFailed(7) + byHand,
-         255,
-         {}},
-        {"ManualEntryOfARateOf0", {{33, {}}}, "33\n0\n", NO, portAndRate(33, 0) + byHand, 255, {{33, ""}}},
-        {"ManualEntryOfARateOfMinus9600",
-         {{33, {}}},
-         "33\n-9600\n",
-         NO,
-         portAndRate(33, -9600) + byHand,
-         255,
-         {{33, ""}}},
-        {"PortThatIsNotANumber", {}, "COM3\n", NO, askedForThePort() + notANumber() + byHand, 255, {}},
+        {"ManualEntryWithSpacesAndEmptyLines", "33: --baud 9600 --device-code 2", "\n 33 \n\n\t9600\r\n", NO,
+         portAndRate(33, 9600) + rateSet() + versionLines(2, 1, 5, "SIMUNIT", 3, 4, 2) + unknown, 1,
+         "33: version@9600+cts reply"},
+        {"ManualEntryOfAnAbsentPort", "", "7\n9600\n", NO,
+         askedForThePort() + openingPort(7) + openFailed(7) + byHand, 255, ""},
+        {"ManualEntryOfARateOf0", "33:", "33\n0\n", NO, portAndRate(33, 0) + byHand, 255, "33: "},
+        {"ManualEntryOfARateOfMinus9600", "33:", "33\n-9600\n", NO, portAndRate(33, -9600) + byHand, 255,
+         "33: "},
+        {"PortThatIsNotANumber", "", "COM3\n", NO, refused, 255, ""},
         // A number followed by anything else is refused, never cut to the number before it.
-        {"PortTypedWithLettersAfterIt",
-         {{33, {}}},
-         "33abc\n9600\n",
-         NO,
-         askedForThePort() + notANumber() + byHand,
-         255,
-         {{33, ""}}},
-        {"PortTypedInHexadecimal",
-         {{33, {}}},
-         "0x21\n9600\n",
-         NO,
-         askedForThePort() + notANumber() + byHand,
-         255,
-         {{33, ""}}},
-        {"RateTypedWithLettersAfterIt",
-         {{33, {}}},
-         "33\n9600abc\n",
-         NO,
-         askedForThePort() + openingPort(33) + portOpened() + notANumber() + byHand,
-         255,
-         {{33, ""}}},
-        {"NegativePort",
-         {},
-         "-3\n9600\n",
-         NO,
-         askedForThePort() + openingPort(-3) + openFailed(-3) + byHand,
-         255,
-         {}},
+        {"PortTypedWithLettersAfterIt", "33:", "33abc\n9600\n", NO, refused, 255, "33: "},
+        {"PortTypedInHexadecimal", "33:", "0x21\n9600\n", NO, refused, 255, "33: "},
+        {"RateTypedWithLettersAfterIt", "33:", "33\n9600abc\n", NO,
+         askedForThePort() + openingPort(33) + portOpened() + notANumber() + byHand, 255, "33: "},
+        {"NegativePort", "", "-3\n9600\n", NO, askedForThePort() + openingPort(-3) + openFailed(-3) + byHand,
+         255, ""},
         // Nine digits do not fit the device path: refused, never cut to COM12345678.
-        {"PortTooLongForTheDevicePath",
-         {{12345678, {}}},
-         "123456789\n9600\n",
-         NO,
-         askedForThePort() + openingPort(123456789) + openFailed(123456789) + byHand,
-         255,
-         {{12345678, ""}}},
+        {"PortTooLongForTheDevicePath", "12345678:", "123456789\n9600\n", NO,
+         askedForThePort() + openingPort(123456789) + openFailed(123456789) + byHand, 255, "12345678: "},
         // 2^32 + 33 would come out of "%d" as 33, the unit's port.
-        {"PortBeyondAnInt",
-         {{33, {}}},
-         "4294967329\n9600\n",
-         NO,
-         askedForThePort() + numberOutOfRange() + byHand,
-         255,
-         {{33, ""}}},
-        {"RateBeyondAnInt",
-         {{33, {}}},
-         "33\n99999999999999999999999\n",
-         NO,
-         askedForThePort() + openingPort(33) + portOpened() + numberOutOfRange() + byHand,
-         255,
-         {{33, ""}}},
-        {"InputEndsBeforeTheRate",
-         {{33, {}}},
-         "33\n",
-         NO,
-         askedForThePort() + openingPort(33) + portOpened() + notANumber() + byHand,
-         255,
-         {{33, ""}}},
+        {"PortBeyondAnInt", "33:", "4294967329\n9600\n", NO, askedForThePort() + numberOutOfRange() + byHand,
+         255, "33: "},
+        {"RateBeyondAnInt", "33:", "33\n99999999999999999999999\n", NO,
+         askedForThePort() + openingPort(33) + portOpened() + numberOutOfRange() + byHand, 255, "33: "},
+        {"InputEndsBeforeTheRate", "33:", "33\n", NO,
+         askedForThePort() + openingPort(33) + portOpened() + notANumber() + byHand, 255, "33: "},
     };
+}
+
+// Splits at each separator.
+std::vector<std::string> split(const std::string &text, const std::string &separator)
+{
+    std::vector<std::string> parts;
+    for (size_t at = 0, end; at < text.size(); at = end + separator.size()) {
+        end = std::min(text.find(separator, at), text.size());
+        parts.push_back(text.substr(at, end - at));
+    }
+    return parts;
 }
 
 // "=K" when the image is catalogue entry K, whole, at 115200 with flow control; else ":<bytes received>".
@@ -385,22 +258,26 @@ void runScenario(ToolRunner &runner, const Scenario &row)
         GTEST_SKIP() << "only a stand-in build refuses other units";
     }
     const bool waits = row.reboot != Reboot::NotReached;
+    std::vector<int> ports;
     std::vector<std::unique_ptr<testsupport::SimUnit>> units;
     std::vector<std::unique_ptr<testsupport::HeldPort>> heldPorts;
-    for (const UnitOnPort &unit : row.units) {
-        std::vector<std::string> options = unit.options;
+    for (const std::string &unit : split(row.units, "; ")) {
+        const size_t colon = unit.find(':');
+        std::vector<std::string> options =
+            split(colon == std::string::npos ? "" : unit.substr(colon + 1), " ");
+        options.erase(std::remove(options.begin(), options.end(), ""), options.end());
         for (const std::string &option : rebootOptions(row.reboot, runner.realRebootWait())) {
             options.push_back(option);
         }
+        ports.push_back(std::stoi(unit));
         units.push_back(std::make_unique<testsupport::SimUnit>(options));
         ASSERT_TRUE(units.back()->start()) << units.back()->error();
-        runner.namePort(unit.com, units.back()->slavePath());
-        if (unit.held) {
+        runner.namePort(ports.back(), units.back()->slavePath());
+        if (unit.find(" held") != std::string::npos) {
             heldPorts.push_back(std::make_unique<testsupport::HeldPort>(units.back()->slavePath()));
-            ASSERT_TRUE(heldPorts.back()->ok()) << "COM" << unit.com << " could not be held";
+            ASSERT_TRUE(heldPorts.back()->ok()) << unit;
         }
     }
-
     // Far beyond a good run: a failure, never a hang.
     const int seconds = 150 + (waits && runner.realRebootWait() ? 170 : 0);
     const testsupport::RunResult run = runner.run(Program::Update, row.typed, seconds * 1000);
@@ -410,13 +287,13 @@ void runScenario(ToolRunner &runner, const Scenario &row)
     EXPECT_EQ(visible(run.out), visible(resolveCutTransfers(row.transcript, run.out)));
     EXPECT_EQ(run.exitStatus, row.exitStatus);
     EXPECT_EQ(run.err, runner.expectedErrorOutput(waits));
+    std::map<int, std::string> seen;
     for (size_t i = 0; i < units.size(); i++) {
-        const int com = row.units[i].com;
-        EXPECT_TRUE(units[i]->stop()) << "unit on COM" << com << " did not end cleanly";
-        const auto seen = row.seen.find(com);
-        if (seen != row.seen.end()) {
-            EXPECT_EQ(unitSummary(units[i]->report()), seen->second) << "COM" << com;
-        }
+        EXPECT_TRUE(units[i]->stop()) << "unit on COM" << ports[i] << " did not end cleanly";
+        seen[ports[i]] = std::to_string(ports[i]) + ": " + unitSummary(units[i]->report());
+    }
+    for (const std::string &expected : split(row.seen, "; ")) {
+        EXPECT_EQ(seen[std::stoi(expected)], expected);
     }
 }
 

@@ -2,7 +2,6 @@
 // what the operator types, the transcript byte for byte, the exit status, and what each unit
 // saw. Any ToolRunner (native, or the Windows build under Wine) plays the same rows.
 #pragma once
-#include <map>
 #include <string>
 #include <vector>
 
@@ -18,22 +17,17 @@ enum class Reboot {
     NoPrompt,   // a "[...]>>" too early to count, then a prompt that does not start with "[": the warning
 };
 
-// A unitsim on port COMn with its options, and whether another program holds its port.
-struct UnitOnPort {
-    int com;
-    std::vector<std::string> options;
-    bool held = false;
-};
-
 struct Scenario {
     std::string name;
-    std::vector<UnitOnPort> units; // every other port is absent
-    std::string typed;             // the operator's keyboard input
+    // The simulated units, "; " between them: "COM: unitsim options", or "COM held" for a unit
+    // whose port another program holds. Every other port is absent.
+    std::string units;
+    std::string typed; // the operator's keyboard input
     Reboot reboot;
     std::string transcript; // standard output, byte for byte
     int exitStatus;         // -1 shows as 255
-    // What each unit saw, by port (see unitSummary); a port left out is not checked.
-    std::map<int, std::string> seen;
+    // What units saw, "; " between them: "COM: " and its unitSummary. A unit left out is not checked.
+    std::string seen;
     bool standInOnly = false; // only a build with stand-in images behaves so
 };
 
