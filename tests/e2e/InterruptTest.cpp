@@ -69,7 +69,7 @@ struct InterruptCase {
 
 std::string foundOnCom1(int deviceCode)
 {
-    return announcement() + discoveryFound(1, 115200) + versionLines(2, 1, 5, "SIMUNIT", 3, 4, deviceCode);
+    return announcement() + discoveryFound(1, 115200) + versionLines(deviceCode);
 }
 
 std::string upToThePreparingLabel()
@@ -95,11 +95,11 @@ std::string upToTheRebootCounter()
 
 std::string failedUpdateAtItsKeyWait()
 {
-    return foundOnCom1(2) + productUnknown() + closing(false);
+    return foundOnCom1(2) + PRODUCT_UNKNOWN + closing(false);
 }
 std::string failedPackageAtItsKeyWait()
 {
-    return webPackageFailedConsole(catalogueImage(0));
+    return webPackageConsole(catalogueImage(0), false);
 }
 
 const InterruptCase CASES[] = {

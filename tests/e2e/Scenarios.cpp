@@ -23,23 +23,23 @@ namespace {
 // The default unit (version 2.1.5 SIMUNIT 3.4) found on COMn at `rate`, up to its version lines.
 std::string found(int com, int rate, int deviceCode = 1, const std::string &model = "SIMUNIT")
 {
-    return announcement() + discoveryFound(com, rate) + versionLines(2, 1, 5, model, 3, 4, deviceCode);
+    return announcement() + discoveryFound(com, rate) + versionLines(deviceCode, model);
 }
 
 // A TX unit on COM1 at 115200, up to the start of the programmable-logic transfer.
 std::string sendingLogic()
 {
     return found(1, 115200) + productAccepted(1) + identified(Side::TX) +
-           preparing(Stage::ProgrammableLogic) + unitReady() + sending(Stage::ProgrammableLogic);
+           preparing(Stage::ProgrammableLogic) + OK_LINE + sending(Stage::ProgrammableLogic);
 }
 
 std::string askedForThePort()
 {
-    return announcement() + discoveryFailed();
+    return announcement() + DISCOVERY_FAILED;
 }
 std::string portAndRate(int com, int rate)
 {
-    return askedForThePort() + openingPort(com) + portOpened() + settingRate(rate);
+    return askedForThePort() + openingPort(com) + PORT_OPENED + settingRate(rate);
 }
 
 int txLength()
@@ -62,11 +62,10 @@ std::vector<Scenario> buildScenarios()
         shown += i < 190 ? "\\xFF" : "";
     }
     const Reboot NO = Reboot::NotReached;
-    const std::string unknown = productUnknown() + closing(false), byHand = closingAfterManualEntry();
+    const std::string unknown = PRODUCT_UNKNOWN + closing(false), byHand = PRESS_ANY_KEY;
     const std::string noVersion = announcement() + discoveryFound(1, 115200) + unknown;
-    const std::string refused = askedForThePort() + notANumber() + byHand;
-    const std::string toImage = sendingLogic(),
-                      cut = cutTransfer(txLength()) + transferFailed() + closing(false);
+    const std::string refused = askedForThePort() + NOT_A_NUMBER + byHand;
+    const std::string toImage = sendingLogic(), cut = cutTransfer(txLength()) + FAILED_LINE + closing(false);
 
     return {
         // COM1 present but idle, COM2 absent, the unit at 9600 on COM3.
@@ -98,14 +97,14 @@ std::vector<Scenario> buildScenarios()
         {"ModelWordTooLong", "1: --model SIMUNIT12", "", NO, noVersion, 1, ""},
         // Each identity reply six times the reply buffer: read to its end and refused.
         {"IdentityReplyOfSixMegabytes", "1: --huge-reply identity=6000000", "", NO,
-         found(1, 115200) + productAccepted(1) + notIdentified() + closing(false), 1,
+         found(1, 115200) + productAccepted(1) + FAILED_LINE + closing(false), 1,
          "1: " + AT_115200 + ", identity@115200+cts reply*4"},
         {"FloodInsteadOfReady", "1: --huge-reply fpga-upload=2000000", "", NO,
          found(1, 115200) + productAccepted(1) + identified(Side::TX) + preparing(Stage::ProgrammableLogic) +
-             unitNotReady() + closing(false),
+             UNIT_NOT_READY + closing(false),
          1, "1: " + TX_TO_THE_IMAGE + " | fpga:0"},
         {"ImageReplyLongAndBinary", "1: --reply fpga-image=" + binary, "", NO,
-         toImage + percentages(txLength()) + replyRefused(shown + "... (300 bytes)") + transferFailed() +
+         toImage + percentages(txLength()) + replyRefused(shown + "... (300 bytes)") + FAILED_LINE +
              closing(false),
          1, "1: " + TX_TO_THE_IMAGE + " | fpga=3"},
         // The pty closes in mid-image: the write under way fails, after as many percentages as
@@ -116,7 +115,7 @@ std::vector<Scenario> buildScenarios()
         {"UnitStopsTakingBytesForEver", "1: --stall fpga:100000,forever", "", NO, toImage + cut, 1,
          "1: " + TX_TO_THE_IMAGE + " | fpga:100000"},
         {"StandInBuildRefusesAnotherModel", "1: --model NX6G", "", NO,
-         found(1, 115200, 1, "NX6G") + productAccepted(1) + identified(Side::TX) + standInRefusal() +
+         found(1, 115200, 1, "NX6G") + productAccepted(1) + identified(Side::TX) + STAND_IN_REFUSAL +
              closing(false),
          1, "1: " + AT_115200 + ", identity@115200+cts reply", true},
         // Replies pause after 20 bytes: the probe's 500 ms reads bridge 700 ms, not 1300 ms; the
@@ -128,15 +127,14 @@ std::vector<Scenario> buildScenarios()
          "probe@2400 garbage*2, probe@1200 garbage*2"},
         // Discovery closes every port it tried: the operator can choose the one it probed.
         {"OperatorChoosesThePortDiscoveryProbed", "1: --silent", "1\n115200\n", NO,
-         portAndRate(1, 115200) + rateSet() + unknown, 1,
+         portAndRate(1, 115200) + OK_LINE + unknown, 1,
          "1: " + NOTHING_ANSWERS + ", version@115200+cts silent"},
         {"HeldPortRefusedWhenTyped", "1 held", "1\n9600\n", NO,
          askedForThePort() + openingPort(1) + openFailed(1) + byHand, 255, "1: "},
         // Manual entry (COM33 lies beyond discovery's reach). A whole line is one answer: spaces
         // around it, empty lines before it and a Windows console's CR are passed over.
         {"ManualEntryWithSpacesAndEmptyLines", "33: --baud 9600 --device-code 2", "\n 33 \n\n\t9600\r\n", NO,
-         portAndRate(33, 9600) + rateSet() + versionLines(2, 1, 5, "SIMUNIT", 3, 4, 2) + unknown, 1,
-         "33: version@9600+cts reply"},
+         portAndRate(33, 9600) + OK_LINE + versionLines(2) + unknown, 1, "33: version@9600+cts reply"},
         {"ManualEntryOfAnAbsentPort", "", "7\n9600\n", NO,
          askedForThePort() + openingPort(7) + openFailed(7) + byHand, 255, ""},
         {"ManualEntryOfARateOf0", "33:", "33\n0\n", NO, portAndRate(33, 0) + byHand, 255, "33: "},
@@ -147,19 +145,19 @@ std::vector<Scenario> buildScenarios()
         {"PortTypedWithLettersAfterIt", "33:", "33abc\n9600\n", NO, refused, 255, "33: "},
         {"PortTypedInHexadecimal", "33:", "0x21\n9600\n", NO, refused, 255, "33: "},
         {"RateTypedWithLettersAfterIt", "33:", "33\n9600abc\n", NO,
-         askedForThePort() + openingPort(33) + portOpened() + notANumber() + byHand, 255, "33: "},
+         askedForThePort() + openingPort(33) + PORT_OPENED + NOT_A_NUMBER + byHand, 255, "33: "},
         {"NegativePort", "", "-3\n9600\n", NO, askedForThePort() + openingPort(-3) + openFailed(-3) + byHand,
          255, ""},
         // Nine digits do not fit the device path: refused, never cut to COM12345678.
         {"PortTooLongForTheDevicePath", "12345678:", "123456789\n9600\n", NO,
          askedForThePort() + openingPort(123456789) + openFailed(123456789) + byHand, 255, "12345678: "},
         // 2^32 + 33 would come out of "%d" as 33, the unit's port.
-        {"PortBeyondAnInt", "33:", "4294967329\n9600\n", NO, askedForThePort() + numberOutOfRange() + byHand,
-         255, "33: "},
+        {"PortBeyondAnInt", "33:", "4294967329\n9600\n", NO, askedForThePort() + OUT_OF_RANGE + byHand, 255,
+         "33: "},
         {"RateBeyondAnInt", "33:", "33\n99999999999999999999999\n", NO,
-         askedForThePort() + openingPort(33) + portOpened() + numberOutOfRange() + byHand, 255, "33: "},
+         askedForThePort() + openingPort(33) + PORT_OPENED + OUT_OF_RANGE + byHand, 255, "33: "},
         {"InputEndsBeforeTheRate", "33:", "33\n", NO,
-         askedForThePort() + openingPort(33) + portOpened() + notANumber() + byHand, 255, "33: "},
+         askedForThePort() + openingPort(33) + PORT_OPENED + NOT_A_NUMBER + byHand, 255, "33: "},
     };
 }
 
@@ -308,6 +306,7 @@ void runWithPlantedPart(ToolRunner &runner, const std::string &kind)
     const std::string part = dir.file("FwToUpload.bin.part"), victim = dir.file("victim"),
                       nowhere = dir.file("nowhere");
     ASSERT_TRUE(testsupport::writeFile(victim, "victim"));
+    ASSERT_TRUE(testsupport::writeFile(dir.file("FwToUpload.bin"), "older"));
     const int planted = kind == "LinkToAVictim"   ? symlink(victim.c_str(), part.c_str())
                         : kind == "LinkToNowhere" ? symlink(nowhere.c_str(), part.c_str())
                         : kind == "Fifo"          ? mkfifo(part.c_str(), 0666)
@@ -318,19 +317,19 @@ void runWithPlantedPart(ToolRunner &runner, const std::string &kind)
     const bool written = kind != "Directory";
     const ImageFacts &image = catalogueImage(0);
     EXPECT_FALSE(run.timedOut);
-    EXPECT_EQ(visible(run.out), visible(written ? webPackageConsole(image) : webPackageFailedConsole(image)));
+    EXPECT_EQ(visible(run.out), visible(webPackageConsole(image, written)));
     EXPECT_EQ(run.exitStatus, written ? 0 : 1);
     EXPECT_EQ(testsupport::readFile(victim), "victim");
     struct stat st;
     EXPECT_NE(lstat(nowhere.c_str(), &st), 0);
-    // The package: a regular file of the right size, beginning with its header.
+    // A regular file of the right size beginning with its header, or the older package untouched.
     const std::string package = testsupport::readFile(dir.file("FwToUpload.bin"));
     const std::string header = "NorVex\r\n418263\r\n1.0.8\r\n" + std::to_string(image.checksum) + "\r\n" +
                                std::to_string(image.length) + "\r\n";
     const size_t text = (image.length + 2) / 3 * 4;
-    EXPECT_EQ(lstat(dir.file("FwToUpload.bin").c_str(), &st) == 0 && S_ISREG(st.st_mode), written);
-    EXPECT_EQ(package.size(), written ? header.size() + text + (text - 1) / 928 * 2 : 0);
-    EXPECT_EQ(package.substr(0, header.size()), written ? header : "");
+    EXPECT_TRUE(lstat(dir.file("FwToUpload.bin").c_str(), &st) == 0 && S_ISREG(st.st_mode));
+    EXPECT_EQ(package.size(), written ? header.size() + text + (text - 1) / 928 * 2 : 5);
+    EXPECT_EQ(package.substr(0, header.size()), written ? header : "older");
     EXPECT_EQ(lstat(part.c_str(), &st) == 0, !written) << "the part file stays only when it is a directory";
 }
 

@@ -31,7 +31,7 @@ INSTANTIATE_TEST_SUITE_P(RebootUnderWine, UpdateUnderWine,
 TEST(ClosingMessageUnderWine, WaitsForAKeyAndEndsWithIt)
 {
     const std::string expected =
-        announcement() + discoveryFailed() + openingPort(7) + openFailed(7) + closingAfterManualEntry();
+        announcement() + DISCOVERY_FAILED + openingPort(7) + openFailed(7) + PRESS_ANY_KEY;
     const std::string program = winetest::windowsProgram("LumivaneFwUpgrade.exe");
     winetest::WinePrefix prefix;
     const testsupport::RunResult waiting = prefix.run(program, "7\n", 5000);
@@ -52,8 +52,8 @@ TEST(ManualEntryUnderWine, APortThatRefusesItsSettings)
     const testsupport::RunResult run = runner.run(e2e::Program::Update, "33\n", 30000);
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitStatus, 255);
-    EXPECT_EQ(visible(run.out), visible(announcement() + discoveryFailed() + openingPort(33) +
-                                        configurationFailed(33) + closingAfterManualEntry()));
+    EXPECT_EQ(visible(run.out), visible(announcement() + DISCOVERY_FAILED + openingPort(33) +
+                                        configurationFailed(33) + PRESS_ANY_KEY));
 }
 
 } // namespace
