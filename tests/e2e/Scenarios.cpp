@@ -161,17 +161,6 @@ std::vector<Scenario> buildScenarios()
     };
 }
 
-// Splits at each separator.
-std::vector<std::string> split(const std::string &text, const std::string &separator)
-{
-    std::vector<std::string> parts;
-    for (size_t at = 0, end; at < text.size(); at = end + separator.size()) {
-        end = std::min(text.find(separator, at), text.size());
-        parts.push_back(text.substr(at, end - at));
-    }
-    return parts;
-}
-
 // "=K" when the image is catalogue entry K, whole, at 115200 with flow control; else ":<bytes received>".
 std::string imageState(const Json &image)
 {
@@ -187,6 +176,22 @@ std::string imageState(const Json &image)
         }
     }
     return ":" + std::to_string(image["bytes_received"].u64());
+}
+
+// The unitsim options that time the unit's return after the reboot for this runner's wait.
+std::vector<std::string> rebootOptions(Reboot reboot, bool realRebootWait)
+{
+    // Boot text and prompt in the unit's own timing fit the real wait (prompt 145 s after
+    // "SUCCESS"). Without the wait, the tool's first read after it ends 2 to 3 s after "SUCCESS",
+    // its second read 3 to 14 s after.
+    const std::string early = realRebootWait ? "5000" : "2500", late = realRebootWait ? "145000" : "7000";
+    switch (reboot) {
+    case Reboot::Prompt: return {"--banner", "boot\\r\\n", "--banner-after", early, "--prompt-after", late};
+    case Reboot::NoPrompt:
+        return {"--banner", "[SIMUNIT]>>", "--banner-after", early,
+                "--prompt", "SIMUNIT>>",   "--prompt-after", late};
+    default: return {};
+    }
 }
 
 } // namespace
@@ -216,19 +221,14 @@ std::vector<std::string> scenarioNames(bool reachingTheReboot)
     return names;
 }
 
-std::vector<std::string> rebootOptions(Reboot reboot, bool realRebootWait)
+std::vector<std::string> split(const std::string &text, const std::string &separator)
 {
-    // Boot text and prompt in the unit's own timing fit the real wait (prompt 145 s after
-    // "SUCCESS"). Without the wait, the tool's first read after it ends 2 to 3 s after "SUCCESS",
-    // its second read 3 to 14 s after.
-    const std::string early = realRebootWait ? "5000" : "2500", late = realRebootWait ? "145000" : "7000";
-    switch (reboot) {
-    case Reboot::Prompt: return {"--banner", "boot\\r\\n", "--banner-after", early, "--prompt-after", late};
-    case Reboot::NoPrompt:
-        return {"--banner", "[SIMUNIT]>>", "--banner-after", early,
-                "--prompt", "SIMUNIT>>",   "--prompt-after", late};
-    default: return {};
+    std::vector<std::string> parts;
+    for (size_t at = 0, end; at < text.size(); at = end + separator.size()) {
+        end = std::min(text.find(separator, at), text.size());
+        parts.push_back(text.substr(at, end - at));
     }
+    return parts;
 }
 
 std::string unitSummary(const Json &report)

@@ -41,8 +41,8 @@ extern const char FULL_UPDATE_SCENARIO[];
 // exit status and standard error, then what the units report.
 void runScenario(ToolRunner &runner, const Scenario &scenario);
 
-// The unitsim options that time the unit's return after the reboot for this runner's wait.
-std::vector<std::string> rebootOptions(Reboot reboot, bool realRebootWait);
+// The text cut at each separator.
+std::vector<std::string> split(const std::string &text, const std::string &separator);
 
 // A unit's report in one line: every command as "kind@rate[+cts] answer" (+cts: CTS flow
 // control on; "*N": N times in a row), then every image: "fpga=K" when it arrived whole and is
