@@ -8,14 +8,8 @@ namespace winetest {
 
 const char CLOSING_KEY[] = "q";
 
-namespace {
-
 // Time for Wine to start the program and, after a time-out, for the terminal's hang-up to end it.
 const int WINE_GRACE_MS = 20000;
-// wine-env.sh's status for a program still running after its time.
-const int TIMED_OUT = 124;
-
-} // namespace
 
 std::string windowsProgram(const std::string &name)
 {
@@ -68,9 +62,8 @@ testsupport::RunResult WinePrefix::run(const std::string &program, const std::st
     const std::string harness = result.err;
     result.out = testsupport::readFile(out);
     result.err = testsupport::readFile(out + ".stderr") + harness;
-    if (!result.signaled && result.exitStatus == TIMED_OUT) {
-        result.timedOut = true;
-    }
+    result.timedOut =
+        result.timedOut || (!result.signaled && result.exitStatus == 124); // wine-env.sh's time-out
     return result;
 }
 

@@ -1,11 +1,13 @@
-// The scenarios played by LumivaneFwUpgrade.exe under Wine, with the native runs' rows and
-// expectations. The .exe spends its reboot wait for real (140 s): of the rows that reach the
-// reboot, only the road of one update and the prompt that is not recognised run (label slow).
+// The Windows build under Wine: the scenarios of the native runs with their expectations, and
+// the web package byte for byte the native program's. The .exe spends its reboot wait for real (140 s): of
+// the rows that reach the reboot, only the road of one update and the prompt that is not recognised run
+// (label slow).
 #include <gtest/gtest.h>
 
 #include "Scenarios.h"
 #include "Transcript.h"
-#include "WineToolRunner.h"
+#include "TempDir.h"
+#include "WinePrefix.h"
 
 namespace {
 
@@ -55,5 +57,42 @@ TEST(ManualEntryUnderWine, APortThatRefusesItsSettings)
     EXPECT_EQ(visible(run.out), visible(announcement() + DISCOVERY_FAILED + openingPort(33) +
                                         configurationFailed(33) + PRESS_ANY_KEY));
 }
+
+TEST(WebPackageUnderWine, PackageAndConsoleAreTheNativeProgramsByteForByte)
+{
+    testsupport::TempDir nativeDir, windowsDir;
+    testsupport::RunOptions native;
+    native.argv = {LUMIVANE_NATIVE_WEB_PACKAGE_PATH};
+    native.workDir = nativeDir.path();
+    const testsupport::RunResult nativeRun = testsupport::runProgram(native);
+    ASSERT_EQ(nativeRun.exitStatus, 0) << nativeRun.out;
+    const std::string expected = testsupport::readFile(nativeDir.file("FwToUpload.bin"));
+    ASSERT_GT(expected.size(), 100000u) << "the native package is the reference: it must hold the image";
+
+    winetest::WinePrefix prefix;
+    const testsupport::RunResult run = prefix.run(winetest::windowsProgram("LumivaneFwWebPackage.exe"),
+                                                  winetest::CLOSING_KEY, 60000, windowsDir.path());
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.out, nativeRun.out);
+    EXPECT_EQ(run.err, "");
+    // Compared whole, reported as a first difference rather than 160 KB of text.
+    const std::string written = testsupport::readFile(windowsDir.file("FwToUpload.bin"));
+    ASSERT_EQ(written.size(), expected.size());
+    EXPECT_TRUE(written == expected)
+        << "first difference at byte "
+        << (std::mismatch(written.begin(), written.end(), expected.begin()).first - written.begin());
+}
+
+class PlantedPartUnderWine : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PlantedPartUnderWine, IsRemovedNeverFollowedOrStopsTheRunWithItsKeyWait)
+{
+    winetest::WineToolRunner runner;
+    e2e::runWithPlantedPart(runner, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Wine, PlantedPartUnderWine, ::testing::ValuesIn(e2e::plantedPartKinds()),
+                         [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
 
 } // namespace
