@@ -40,6 +40,14 @@ ImageFacts buildFacts(int index)
     return facts;
 }
 
+// The warning line of a build that carries stand-in images.
+std::string standInWarning()
+{
+    return standInBuild() ? "WARNING: this build carries stand-in firmware images, made for the simulated "
+                            "unit only !\r\n"
+                          : "";
+}
+
 const long long DATA_BLOCK = 10240;
 const char CUT_MARK = '\x01';
 
@@ -97,13 +105,8 @@ bool standInBuild()
 
 std::string announcement()
 {
-    return (standInBuild()
-                ? "WARNING: this build carries stand-in firmware images, made for the simulated unit "
-                  "only !\r\n"
-                : "") +
-           std::string(
-               "\n\rYou are about to upload the firmware version 1.0.8\n\r\n\rDetecting COM port and Baud "
-               "Rate..................");
+    return standInWarning() + "\n\rYou are about to upload the firmware version 1.0.8" +
+           "\n\r\n\rDetecting COM port and Baud Rate..................";
 }
 
 std::string discoveryFound(int com, int rate)
@@ -226,14 +229,10 @@ std::string closing(bool updated)
 
 std::string webPackageConsole(const ImageFacts &image, bool written)
 {
-    return (standInBuild()
-                ? "WARNING: this build carries stand-in firmware images, made for the simulated unit "
-                  "only !\r\n"
-                : "") +
-           format("\r\n Firmware data is valid !\r\n\r\n Firmware CheckSum = %u !\r\n\r\n Firmware CheckSum "
-                  "u = %u "
-                  "!\r\n\r\n Firmware data length = %d !\r\n",
-                  (unsigned)image.checksum, (unsigned)image.checksum, image.length) +
+    return standInWarning() + "\r\n Firmware data is valid !\r\n" +
+           format("\r\n Firmware CheckSum = %u !\r\n", (unsigned)image.checksum) +
+           format("\r\n Firmware CheckSum u = %u !\r\n", (unsigned)image.checksum) +
+           format("\r\n Firmware data length = %d !\r\n", image.length) +
            (written ? ""
                     : "ERROR: File does not exists\n\r\nERROR: FwToUpload.bin could not be written !\r\n") +
            PRESS_ANY_KEY;
