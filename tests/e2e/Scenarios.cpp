@@ -122,7 +122,7 @@ std::vector<Scenario> buildScenarios()
         // version's one read of 1 s takes both pieces.
         {"RepliesPausedFor700ms", "1: --split-reply 20,700 --device-code 2", "", NO,
          found(1, 115200, 2) + unknown, 1, "1: " + AT_115200},
-        {"RepliesPausedFor1300ms", "1: --split-reply 20,1300", "", NO, refused, 255,
+        {"RepliesPausedFor1300ms", "1: --split-reply 20,1300", "x\n", NO, refused, 255,
          "1: probe@115200 reply*2, probe@9600 garbage*2, probe@57600 garbage*2, probe@4800 garbage*2, "
          "probe@2400 garbage*2, probe@1200 garbage*2"},
         // Discovery closes every port it tried: the operator can choose the one it probed.

@@ -4,6 +4,8 @@
 // (label slow).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "Scenarios.h"
 #include "Transcript.h"
 #include "TempDir.h"
@@ -21,7 +23,15 @@ TEST_P(UpdateUnderWine, TranscriptExitStatusAndUnitsAsExpected)
     e2e::runScenario(runner, e2e::scenario(GetParam()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Wine, UpdateUnderWine, ::testing::ValuesIn(e2e::scenarioNames(false)),
+// A console's input never ends: the run waits for the operator's next key.
+std::vector<std::string> rowsBeforeTheReboot()
+{
+    std::vector<std::string> names = e2e::scenarioNames(false);
+    names.erase(std::find(names.begin(), names.end(), "InputEndsBeforeTheRate"));
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Wine, UpdateUnderWine, ::testing::ValuesIn(rowsBeforeTheReboot()),
                          [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
 INSTANTIATE_TEST_SUITE_P(RebootUnderWine, UpdateUnderWine,
                          ::testing::Values(e2e::FULL_UPDATE_SCENARIO,
