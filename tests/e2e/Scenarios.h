@@ -1,12 +1,7 @@
-// The end-to-end scenarios of the update tool as a table: the simulated units on their ports,
-// what the operator types, the transcript expected byte for byte, the exit status, and what
-// the units must have seen. Any ToolRunner runs the same rows with the same expectations.
-//
-//   e2e::NativeToolRunner runner(false);
-//   e2e::runScenario(runner, e2e::scenario("UnknownDeviceCode"));
+// The end-to-end scenarios of the update tool as one table: the simulated units on their ports,
+// what the operator types, the transcript byte for byte, the exit status, and what each unit
+// saw. Any ToolRunner (native, or the Windows build under Wine) plays the same rows.
 #pragma once
-#include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -15,68 +10,49 @@
 
 namespace e2e {
 
-// How the unit comes back after the firmware image, as the tool's two reads after the
-// reboot wait see it.
+// How the unit comes back after the firmware image.
 enum class Reboot {
-    NotReached,     // the update stops before the reboot
-    PromptShown,    // the prompt comes during the second read: success line
-    PromptMissing,  // nothing comes
-    PromptTooEarly, // the prompt comes before the second read, which then finds nothing
+    NotReached, // the update stops before the reboot
+    Prompt,     // boot text that the tool must drop, then the prompt: the success line
+    NoPrompt,   // a "[...]>>" too early to count, then a prompt that does not start with "[": the warning
 };
-
-// A unitsim on port COMn with its options (role, rate, faults; never ports or report),
-// and whether another program holds its port for the whole run.
-struct UnitOnPort {
-    int com;
-    std::vector<std::string> options;
-    bool heldByAnotherProgram = false;
-};
-
-// The final report of each unit, by port number.
-using UnitReports = std::map<int, testsupport::Json>;
 
 struct Scenario {
-    std::string name;               // also the test's name
-    std::vector<UnitOnPort> units;  // every other port is absent
-    std::string typed;              // the operator's keyboard input
-    Reboot reboot = Reboot::NotReached;
-    std::string transcript;         // standard output, byte for byte
-    int exitStatus = 0;             // -1 shows as 255
-    int seconds = 0;                // how long a good run takes, the reboot wait apart
-    bool standInOnly = false;       // only a stand-in build behaves so
-    std::function<void(const UnitReports &)> checkUnits;
+    std::string name;
+    // The simulated units, "; " between them: "COM: unitsim options", or "COM held" for a unit
+    // whose port another program holds. Every other port is absent.
+    std::string units;
+    std::string typed; // the operator's keyboard input
+    Reboot reboot;
+    std::string transcript; // standard output, byte for byte
+    int exitStatus;         // -1 shows as 255
+    // What units saw, "; " between them: "COM: " and its unitSummary. A unit left out is not checked.
+    std::string seen;
+    bool standInOnly = false; // only a build with stand-in images behaves so
 };
 
-const std::vector<Scenario> &updateScenarios();
-// The bad days: stalls, vanished units, floods, held ports, operator nonsense (label faults).
-const std::vector<Scenario> &faultScenarios();
-// The road of one update (TX unit at 9600 on COM3, COM1 idle, COM2 absent): the row that
-// runs with the real reboot wait.
-extern const char FULL_UPDATE_SCENARIO[];
-// The row of either table with this name.
+const std::vector<Scenario> &scenarios();
 const Scenario &scenario(const std::string &name);
-std::vector<std::string> scenarioNames(const std::vector<Scenario> &rows);
+std::vector<std::string> scenarioNames(bool reachingTheReboot);
+// The road of one update, run with the real reboot wait.
+extern const char FULL_UPDATE_SCENARIO[];
 
-// Starts the units, names their ports, runs the update program, compares the transcript,
-// the exit status and standard error, stops the units and checks their reports.
+// Starts the units, names their ports, runs the update program and checks its transcript,
+// exit status and standard error, then what the units report.
 void runScenario(ToolRunner &runner, const Scenario &scenario);
 
-// The unitsim options that time the unit's return after the reboot for this runner's wait.
-std::vector<std::string> rebootOptions(Reboot reboot, bool realRebootWait);
+// The text cut at each separator.
+std::vector<std::string> split(const std::string &text, const std::string &separator);
 
-// Every command a unit received, one "kind@rate[+cts] answer" line each (+cts: CTS flow
-// control was on), e.g. "probe@115200 garbage", "fw-upload@115200+cts reply".
-std::vector<std::string> commandLog(const testsupport::Json &report);
+// A unit's report in one line: every command as "kind@rate[+cts] answer" (+cts: CTS flow
+// control on; "*N": N times in a row), then every image: "fpga=K" when it arrived whole and is
+// catalogue entry K as the tool's builder makes it, at 115200 with flow control; otherwise
+// "fpga:<bytes received>". E.g. "probe@115200 reply, version@115200+cts reply | fpga=1 fw=0".
+std::string unitSummary(const testsupport::Json &report);
 
-// Checks that the report's image `index` is the catalogue entry, whole, at 115200 with CTS
-// flow control, and with the checksum and length that the tool's builder gives.
-void expectImageArrivedWhole(const testsupport::Json &report, size_t index, const std::string &stage,
-                             int catalogueIndex);
-
-// The web package writer run in a folder where something already has the part file's name:
-// a link to a victim file, a link to nowhere, a FIFO, a directory. Links and FIFOs are removed,
-// never followed or opened, and the package is written; a directory stops the run with the
-// failure line and the key wait. The victim is unchanged and nothing appears where links lead.
+// The web package writer run where something already has the part file's name: a link to a
+// victim file, a link to nowhere, a FIFO, a directory. Links and FIFOs are removed, never
+// followed; a directory stops the run with the failure line and the key wait.
 std::vector<std::string> plantedPartKinds();
 void runWithPlantedPart(ToolRunner &runner, const std::string &kind);
 

@@ -8,20 +8,23 @@ namespace winetest {
 
 const char CLOSING_KEY[] = "q";
 
-namespace {
-
 // Time for Wine to start the program and, after a time-out, for the terminal's hang-up to end it.
 const int WINE_GRACE_MS = 20000;
-// wine-env.sh's status for a program still running after its time.
-const int TIMED_OUT = 124;
 
-} // namespace
+std::string windowsProgram(const std::string &name)
+{
+    return std::string(LUMIVANE_WINDOWS_BUILD_DIR) + "/" + name;
+}
 
-std::string windowsProgram(const std::string &name) { return std::string(LUMIVANE_WINDOWS_BUILD_DIR) + "/" + name; }
+WinePrefix::WinePrefix()
+{
+    envCommand({"reset", LUMIVANE_WINE_PREFIX});
+}
 
-WinePrefix::WinePrefix() { envCommand({"reset", LUMIVANE_WINE_PREFIX}); }
-
-WinePrefix::~WinePrefix() { envCommand({"reset", LUMIVANE_WINE_PREFIX}); }
+WinePrefix::~WinePrefix()
+{
+    envCommand({"reset", LUMIVANE_WINE_PREFIX});
+}
 
 void WinePrefix::namePort(int com, const std::string &devicePath)
 {
@@ -45,11 +48,13 @@ testsupport::RunResult WinePrefix::run(const std::string &program, const std::st
     testsupport::TempDir files;
     const std::string keysFile = files.file("keys"), out = files.file("stdout");
     testsupport::RunResult result;
-    if (!testsupport::writeFile(keysFile, keys)) return result;
+    if (!testsupport::writeFile(keysFile, keys))
+        return result;
 
     testsupport::RunOptions options;
     const int seconds = (timeoutMs + 999) / 1000;
-    options.argv = {LUMIVANE_WINE_ENV, "run", LUMIVANE_WINE_PREFIX, std::to_string(seconds), keysFile, out, program};
+    options.argv = {
+        LUMIVANE_WINE_ENV, "run", LUMIVANE_WINE_PREFIX, std::to_string(seconds), keysFile, out, program};
     options.timeoutMs = timeoutMs + WINE_GRACE_MS;
     options.workDir = workDir;
     result = testsupport::runProgram(options);
@@ -57,9 +62,8 @@ testsupport::RunResult WinePrefix::run(const std::string &program, const std::st
     const std::string harness = result.err;
     result.out = testsupport::readFile(out);
     result.err = testsupport::readFile(out + ".stderr") + harness;
-    if (!result.signaled && result.exitStatus == TIMED_OUT) {
-        result.timedOut = true;
-    }
+    result.timedOut =
+        result.timedOut || (!result.signaled && result.exitStatus == 124); // wine-env.sh's time-out
     return result;
 }
 

@@ -3,14 +3,10 @@
 
 Usage: pty-run.py SECONDS INPUT-FILE OUTPUT-FILE ERROR-FILE PROGRAM [ARG...]
 
-The bytes of INPUT-FILE are typed ahead into the terminal, each line feed as the Enter key
-(a carriage return, which is what a Windows console reads as Enter). Standard output and
-standard error go to files, byte for byte, untouched by the terminal. The terminal stays open
-until the program ends, so a key wait is a real wait; after SECONDS the terminal is hung up
-(a pending console read then ends at end of input), and two seconds later the program's
-process group is killed.
-
-Exit status: the program's own (a signal N gives 128+N), or 124 when SECONDS ran out.
+INPUT-FILE is typed ahead, each line feed as Enter (CR, as a Windows console reads it). Output
+and error go to files untouched. The terminal stays open until the program ends, so a key wait
+is real; after SECONDS it is hung up and, two seconds later, the process group killed.
+Exit status: the program's (a signal N gives 128+N), or 124 when SECONDS ran out.
 """
 import os
 import pty

@@ -1,28 +1,18 @@
 #!/usr/bin/env bash
 # A private Wine prefix for running the Windows programs in tests, with serial ports named by
 # the tests. Nothing here touches ~/.wine, the display or the network.
-#
-#   wine-env.sh init  DIR                 make a fresh prefix in DIR (once per test run) and start
-#                                         its server; every port COM1..COM40 is absent
-#   wine-env.sh port  DIR N DEVICE|absent COMn opens DEVICE (an absolute path: a terminal such as
-#                                         a pty slave; a non-terminal such as /dev/null opens but
-#                                         refuses the settings) / COMn fails to open
-#   wine-env.sh reset DIR                 every port absent again
-#   wine-env.sh run   DIR SECONDS INPUT OUTPUT PROGRAM.exe [ARG...]
-#                                         run under Wine with a terminal as standard input typing
-#                                         INPUT's bytes (LF = Enter); standard output goes to OUTPUT
-#                                         byte for byte, standard error to OUTPUT.stderr. Exit
-#                                         status: the program's (-1 is 255), 124 on time-out
-#   wine-env.sh stop  DIR                 stop the prefix's server and every process in it
-#
-# Ports: HKLM\Software\Wine\Ports names COMn as DIR/ports/comN, so Wine's mount manager links
-# dosdevices/comN there at every start and gives the machine's own serial devices (/dev/ttyS0...)
-# numbers above 40 (the tool scans 1..32; 33..40 hold units that it must not find by itself).
-# DIR/ports/comN is then a link to a terminal (present) or a directory, which Wine cannot open
-# (absent). It must never be missing: a port named in the registry with no
-# file behind it still opens under Wine, as a device that refuses every setting.
-#
-# The tests sharing one prefix share its port table: run them one at a time (CTest RESOURCE_LOCK).
+#   init DIR                  fresh prefix and started server; every port COM1..COM40 absent
+#   port DIR N DEVICE|absent  COMn opens DEVICE (absolute path) / fails to open
+#   reset DIR                 every port absent again
+#   run DIR SECONDS INPUT OUTPUT PROGRAM.exe [ARG...]
+#                             run on a console typing INPUT (LF = Enter); standard output to
+#                             OUTPUT, standard error to OUTPUT.stderr; status 124 on time-out
+#   stop DIR                  stop the prefix's server and every process in it
+# The registry names COMn as DIR/ports/comN, a link to a terminal (present) or a directory,
+# which Wine cannot open (absent); never missing: a named port with no file behind it still
+# opens, as a device that refuses every setting. The machine's own serial devices get numbers
+# above 40 (the tool scans 1..32; 33..40 hold units it must not find by itself).
+# Tests sharing one prefix share its port table: one at a time (CTest RESOURCE_LOCK).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -30,21 +20,18 @@ readonly FIRST_PORT=1 LAST_PORT=40 MARKER=.lumivane-wine-prefix
 
 die() { echo "wine-env: $*" >&2; exit 2; }
 
-# Wine's own settings for every call: private prefix, no debug chatter, no display, no
-# Mono/Gecko install prompts (they would download), no desktop menu entries in $HOME.
+# Private prefix, no debug chatter, no display, no Mono/Gecko downloads, no menu entries.
 wine_env() {
   local dir=$1; shift
   env -u DISPLAY -u WAYLAND_DISPLAY WINEPREFIX="$dir" WINEDEBUG=-all \
       WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$@"
 }
 
-# The server outlives each program: started detached, with no inherited descriptors, so that
-# no test's pipe or terminal is held open by it, and the start-up cost is paid once.
+# The server outlives each program, detached, holding no test's pipe or terminal open.
 start_server() {
   local dir=$1
   wine_env "$dir" setsid wineserver -p </dev/null >/dev/null 2>&1 || true
-  # The first program starts Wine's services, the mount manager among them, which names the ports.
-  # Seen once in a few hundred starts: "ShellExecuteEx failed" with the server up; a retry starts.
+  # The first program starts the mount manager, which names the ports; rarely it fails once.
   local try
   for try in 1 2; do
     wine_env "$dir" wine cmd /c exit </dev/null >>"$dir/wine-env.log" 2>&1 && return 0

@@ -1,0 +1,108 @@
+// The Windows build under Wine: the scenarios of the native runs with their expectations, and
+// the web package byte for byte the native program's. The .exe spends its reboot wait for real (140 s): of
+// the rows that reach the reboot, only the road of one update and the prompt that is not recognised run
+// (label slow).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "Scenarios.h"
+#include "Transcript.h"
+#include "TempDir.h"
+#include "WinePrefix.h"
+
+namespace {
+
+using namespace transcript;
+
+class UpdateUnderWine : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(UpdateUnderWine, TranscriptExitStatusAndUnitsAsExpected)
+{
+    winetest::WineToolRunner runner;
+    e2e::runScenario(runner, e2e::scenario(GetParam()));
+}
+
+// A console's input never ends: the run waits for the operator's next key.
+std::vector<std::string> rowsBeforeTheReboot()
+{
+    std::vector<std::string> names = e2e::scenarioNames(false);
+    names.erase(std::find(names.begin(), names.end(), "InputEndsBeforeTheRate"));
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Wine, UpdateUnderWine, ::testing::ValuesIn(rowsBeforeTheReboot()),
+                         [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
+INSTANTIATE_TEST_SUITE_P(RebootUnderWine, UpdateUnderWine,
+                         ::testing::Values(e2e::FULL_UPDATE_SCENARIO,
+                                           "StallInMidImageThenNoPromptAfterTheReboot"),
+                         [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
+
+// The native runs end the key wait at the end of their piped input; a console shows that the
+// run really waits for the operator's key at the closing message, and ends with it.
+TEST(ClosingMessageUnderWine, WaitsForAKeyAndEndsWithIt)
+{
+    const std::string expected =
+        announcement() + DISCOVERY_FAILED + openingPort(7) + openFailed(7) + PRESS_ANY_KEY;
+    const std::string program = winetest::windowsProgram("LumivaneFwUpgrade.exe");
+    winetest::WinePrefix prefix;
+    const testsupport::RunResult waiting = prefix.run(program, "7\n", 5000);
+    EXPECT_TRUE(waiting.timedOut) << "ended without a key, status " << waiting.exitStatus;
+    EXPECT_EQ(visible(waiting.out), visible(expected));
+    const testsupport::RunResult pressed =
+        prefix.run(program, std::string("7\n") + winetest::CLOSING_KEY, 30000);
+    EXPECT_FALSE(pressed.timedOut);
+    EXPECT_EQ(pressed.exitStatus, 255);
+    EXPECT_EQ(visible(pressed.out), visible(expected));
+}
+
+// A device that opens but is no serial port: the Win32 settings calls refuse it.
+TEST(ManualEntryUnderWine, APortThatRefusesItsSettings)
+{
+    winetest::WineToolRunner runner;
+    runner.namePort(33, "/dev/null");
+    const testsupport::RunResult run = runner.run(e2e::Program::Update, "33\n", 30000);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitStatus, 255);
+    EXPECT_EQ(visible(run.out), visible(announcement() + DISCOVERY_FAILED + openingPort(33) +
+                                        configurationFailed(33) + PRESS_ANY_KEY));
+}
+
+TEST(WebPackageUnderWine, PackageAndConsoleAreTheNativeProgramsByteForByte)
+{
+    testsupport::TempDir nativeDir, windowsDir;
+    testsupport::RunOptions native;
+    native.argv = {LUMIVANE_NATIVE_WEB_PACKAGE_PATH};
+    native.workDir = nativeDir.path();
+    const testsupport::RunResult nativeRun = testsupport::runProgram(native);
+    ASSERT_EQ(nativeRun.exitStatus, 0) << nativeRun.out;
+    const std::string expected = testsupport::readFile(nativeDir.file("FwToUpload.bin"));
+    ASSERT_GT(expected.size(), 100000u) << "the native package is the reference: it must hold the image";
+
+    winetest::WinePrefix prefix;
+    const testsupport::RunResult run = prefix.run(winetest::windowsProgram("LumivaneFwWebPackage.exe"),
+                                                  winetest::CLOSING_KEY, 60000, windowsDir.path());
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(run.out, nativeRun.out);
+    EXPECT_EQ(run.err, "");
+    // Compared whole, reported as a first difference rather than 160 KB of text.
+    const std::string written = testsupport::readFile(windowsDir.file("FwToUpload.bin"));
+    ASSERT_EQ(written.size(), expected.size());
+    EXPECT_TRUE(written == expected)
+        << "first difference at byte "
+        << (std::mismatch(written.begin(), written.end(), expected.begin()).first - written.begin());
+}
+
+class PlantedPartUnderWine : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PlantedPartUnderWine, IsRemovedNeverFollowedOrStopsTheRunWithItsKeyWait)
+{
+    winetest::WineToolRunner runner;
+    e2e::runWithPlantedPart(runner, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Wine, PlantedPartUnderWine, ::testing::ValuesIn(e2e::plantedPartKinds()),
+                         [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
+
+} // namespace
