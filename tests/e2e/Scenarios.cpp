@@ -82,10 +82,12 @@ std::vector<Scenario> buildScenarios()
          found(2, 9600, 4) + completeUpdate(4, Side::RX, true) + closing(true), 0,
          "1: ; 2: probe@115200 garbage*2, probe@9600 silent, probe@9600 reply, version@9600+cts reply, "
          "identity@9600+cts reply*4, fpga-upload@9600+cts reply, fw-upload@115200+cts reply | fpga=2 fw=0"},
-        // The unit stops reading for 2.5 s in mid-image: the write waits for it.
-        {"StallInMidImageThenNoPromptAfterTheReboot", "1: --stall fpga:200000,2500", "", Reboot::NoPrompt,
-         found(1, 115200) + completeUpdate(1, Side::TX, false) + closing(true), 2,
-         "1: " + TX_TO_THE_IMAGE + ", fw-upload@115200+cts reply | fpga=3 fw=0"},
+        // A device on COM1 that never falls silent (a GPS receiver, a console that keeps logging):
+        // each probe ends at its bound and discovery goes on to COM2. That unit stops reading for
+        // 2.5 s in mid-image: the write waits for it. Its prompt is not recognised after the reboot.
+        {"StallInMidImageThenNoPromptAfterTheReboot", "1: --chatter; 2: --stall fpga:200000,2500", "",
+         Reboot::NoPrompt, found(2, 115200) + completeUpdate(1, Side::TX, false) + closing(true), 2,
+         "1: ; 2: " + TX_TO_THE_IMAGE + ", fw-upload@115200+cts reply | fpga=3 fw=0"},
         {"UnknownDeviceCode", "1: --device-code 2", "", NO, found(1, 115200, 2) + unknown, 1,
          "1: " + AT_115200},
         // Without the device code, or with a number beyond an int ("%d" made 1 of 4294967297),
@@ -93,8 +95,11 @@ std::vector<Scenario> buildScenarios()
         {"SixFieldVersionReply", "1: --reply version=2.1.5\\x20SIMUNIT\\x203.4\\r\\n>>", "", NO, noVersion, 1,
          "1: " + AT_115200},
         {"DeviceCode4294967297", "1: --device-code 4294967297", "", NO, noVersion, 1, ""},
+        {"DeviceCode4294967300", "1: --device-code 4294967300", "", NO, noVersion, 1, ""},
+        {"DeviceCodeBelowAnInt", "1: --device-code -2147483649", "", NO, noVersion, 1, ""},
         {"FirmwareVersionOf11Digits", "1: --fw-version 12345678901.1.5", "", NO, noVersion, 1, ""},
-        {"ModelWordTooLong", "1: --model SIMUNIT12", "", NO, noVersion, 1, ""},
+        // Cut after seven characters, the rest of this word would read as the FPGA fields.
+        {"ModelWordTooLong", "1: --model SIMUNIT3.4", "", NO, noVersion, 1, ""},
         // Each identity reply six times the reply buffer: read to its end and refused.
         {"IdentityReplyOfSixMegabytes", "1: --huge-reply identity=6000000", "", NO,
          found(1, 115200) + productAccepted(1) + FAILED_LINE + closing(false), 1,
@@ -114,6 +119,10 @@ std::vector<Scenario> buildScenarios()
         // The write under way gives up at its deadline (about 30 s).
         {"UnitStopsTakingBytesForEver", "1: --stall fpga:100000,forever", "", NO, toImage + cut, 1,
          "1: " + TX_TO_THE_IMAGE + " | fpga:100000"},
+        {"UnitStopsTakingBytesForEverInTheFirmware", "1: --stall fw:50000,forever", "", NO,
+         toImage + percentages(txLength()) + OK_LINE + preparing(Stage::Firmware) + OK_LINE +
+             sending(Stage::Firmware) + cutTransfer(catalogueImage(0).length) + FAILED_LINE + closing(false),
+         1, "1: " + TX_TO_THE_IMAGE + ", fw-upload@115200+cts reply | fpga=3 fw:50000"},
         {"StandInBuildRefusesAnotherModel", "1: --model NX6G", "", NO,
          found(1, 115200, 1, "NX6G") + productAccepted(1) + identified(Side::TX) + STAND_IN_REFUSAL +
              closing(false),

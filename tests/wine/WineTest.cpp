@@ -102,7 +102,11 @@ TEST_P(PlantedPartUnderWine, IsRemovedNeverFollowedOrStopsTheRunWithItsKeyWait)
     e2e::runWithPlantedPart(runner, GetParam());
 }
 
-INSTANTIATE_TEST_SUITE_P(Wine, PlantedPartUnderWine, ::testing::ValuesIn(e2e::plantedPartKinds()),
+// Only the directory: Wine's file functions resolve a Unix link or FIFO planted beside the
+// program before they act (DeleteFile and MoveFile reach a link's target), so a Windows program
+// cannot tell such an entry from a file there. On Windows, DeleteFile removes a link itself;
+// the native rows show the rest.
+INSTANTIATE_TEST_SUITE_P(Wine, PlantedPartUnderWine, ::testing::Values("Directory"),
                          [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
 
 } // namespace
