@@ -104,10 +104,12 @@ std::vector<Scenario> buildScenarios()
         {"IdentityReplyOfSixMegabytes", "1: --huge-reply identity=6000000", "", NO,
          found(1, 115200) + productAccepted(1) + FAILED_LINE + closing(false), 1,
          "1: " + AT_115200 + ", identity@115200+cts reply*4"},
-        {"FloodInsteadOfReady", "1: --huge-reply fpga-upload=2000000", "", NO,
+        // A second-generation TX unit, known by the second identity text asked for, floods the
+        // line instead of "Ready".
+        {"FloodInsteadOfReady", "1: --role tx2 --huge-reply fpga-upload=2000000", "", NO,
          found(1, 115200) + productAccepted(1) + identified(Side::TX) + preparing(Stage::ProgrammableLogic) +
              UNIT_NOT_READY + closing(false),
-         1, "1: " + TX_TO_THE_IMAGE + " | fpga:0"},
+         1, "1: " + AT_115200 + ", identity@115200+cts reply*2, fpga-upload@115200+cts reply | fpga:0"},
         {"ImageReplyLongAndBinary", "1: --reply fpga-image=" + binary, "", NO,
          toImage + percentages(txLength()) + replyRefused(shown + "... (300 bytes)") + FAILED_LINE +
              closing(false),
