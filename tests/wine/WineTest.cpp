@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "Scenarios.h"
 #include "Transcript.h"
@@ -15,23 +16,28 @@ namespace {
 
 using namespace transcript;
 
+// Rows a Wine console or Wine's serial layer cannot play, and why; every other row must run as
+// it does natively.
+const std::map<std::string, std::string> WINE_ALLOWANCES = {
+    {"InputEndsBeforeTheRate", "a console's input never ends: the run waits for the operator's next key"},
+    {"HeldPortRefusedWhenTyped", "Wine opens a serial device that a Linux program holds (flock); Windows "
+                                 "refuses a port that another program has open"},
+    {"PortTooLongForTheDevicePath", "Wine's port table names COM1 to COM40 only"},
+};
+
 class UpdateUnderWine : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(UpdateUnderWine, TranscriptExitStatusAndUnitsAsExpected)
 {
+    const auto allowance = WINE_ALLOWANCES.find(GetParam());
+    if (allowance != WINE_ALLOWANCES.end()) {
+        GTEST_SKIP() << allowance->second;
+    }
     winetest::WineToolRunner runner;
     e2e::runScenario(runner, e2e::scenario(GetParam()));
 }
 
-// A console's input never ends: the run waits for the operator's next key.
-std::vector<std::string> rowsBeforeTheReboot()
-{
-    std::vector<std::string> names = e2e::scenarioNames(false);
-    names.erase(std::find(names.begin(), names.end(), "InputEndsBeforeTheRate"));
-    return names;
-}
-
-INSTANTIATE_TEST_SUITE_P(Wine, UpdateUnderWine, ::testing::ValuesIn(rowsBeforeTheReboot()),
+INSTANTIATE_TEST_SUITE_P(Wine, UpdateUnderWine, ::testing::ValuesIn(e2e::scenarioNames(false)),
                          [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
 INSTANTIATE_TEST_SUITE_P(RebootUnderWine, UpdateUnderWine,
                          ::testing::Values(e2e::FULL_UPDATE_SCENARIO,
