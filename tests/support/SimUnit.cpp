@@ -49,7 +49,7 @@ void PortsDir::name(int com, const std::string &devicePath) const
 HeldPort::HeldPort(const std::string &path)
     : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
 {
-    if (fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    if (fd_ >= 0 && flock(fd_, LOCK_SH | LOCK_NB) != 0) {
         close(fd_);
         fd_ = -1;
     }

@@ -35,7 +35,8 @@ private:
     std::string ports_;
 };
 
-// Holds a port as another program would (exclusive open: flock and TIOCEXCL), until destroyed.
+// Holds a port as another program would, until destroyed: TIOCEXCL and a shared flock, the
+// weakest lock that must keep the tool off the port.
 class HeldPort {
 public:
     explicit HeldPort(const std::string &path);
