@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "LongWait.h"
+
 HANDLE g_hCOM = INVALID_HANDLE_VALUE;
 
 COMMTIMEOUTS g_cto = {
@@ -59,7 +61,7 @@ static BOOL isPortOpen(void)
 // bits each), plus this allowance for a unit that holds CTS off while it works (a flash page
 // erase takes well under a second). A 10,240-byte block of image data at 115,200 baud thus
 // gives up at most about 30 s after it began, well within a minute of the unit's last byte.
-#define WRITE_ALLOWANCE_MS 20000
+#define WRITE_ALLOWANCE_MS LONG_WAIT_MS(20000)
 
 // The write fields follow the recorded rate: every time-out record applied carries them.
 static void setWriteDeadlineForRate(void)

@@ -5,13 +5,14 @@
 #include <cstring>
 
 #include "ComPortAPI.h"
+#include "LongWait.h"
 #include "LumivaneFwUpgrade.h"
 
 namespace {
 
 const int IDENTIFICATION_TIMEOUT_MS = 1000;
 const int DATA_TIMEOUT_MS = 1000;
-const int PROMPT_TIMEOUT_MS = 11000;
+const int PROMPT_TIMEOUT_MS = LONG_WAIT_MS(11000);
 const int IMAGE_BAUD_RATE = 115200;
 const int REBOOT_STEPS = 46; // max_cnt
 const int REBOOT_STEP_MS = 3000;
@@ -29,7 +30,7 @@ const UploadStage PROGRAMMABLE_LOGIC_STAGE = {
     "\r\nERROR: Programmable Logic data is not valid !\r",
     "Preparing to Upload Programmable Logic ............ ",
     "%fw -l ",
-    10000,
+    LONG_WAIT_MS(10000),
     "Sending Programmable Logic data ................... ",
     "OK\r",
 };
@@ -38,7 +39,7 @@ const UploadStage FIRMWARE_STAGE = {
     "\r\nERROR: uC Firmware data is not valid !\r",
     "Preparing to Upload Firmware ...................... ",
     "%fw -h ",
-    5000,
+    LONG_WAIT_MS(5000),
     "Sending data ...................................... ",
     NULL,
 };

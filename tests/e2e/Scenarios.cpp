@@ -193,9 +193,9 @@ std::string imageState(const Json &image)
 std::vector<std::string> rebootOptions(Reboot reboot, bool realRebootWait)
 {
     // Boot text and prompt in the unit's own timing fit the real wait (prompt 145 s after
-    // "SUCCESS"). Without the wait, the tool's first read after it ends 2 to 3 s after "SUCCESS",
-    // its second read 3 to 14 s after.
-    const std::string early = realRebootWait ? "5000" : "2500", late = realRebootWait ? "145000" : "7000";
+    // "SUCCESS"). The test build spends no reboot wait and waits 11 s / 4 for the prompt: its
+    // first read after the wait ends 2 to 3 s after "SUCCESS", its second 4.75 to 5.75 s after.
+    const std::string early = realRebootWait ? "5000" : "2500", late = realRebootWait ? "145000" : "4000";
     switch (reboot) {
     case Reboot::Prompt: return {"--banner", "boot\\r\\n", "--banner-after", early, "--prompt-after", late};
     case Reboot::NoPrompt:

@@ -16,10 +16,10 @@ testsupport::RunOptions NativeToolRunner::runOptions(Program program, const std:
     return options;
 }
 
-std::string NativeToolRunner::expectedErrorOutput(bool rebootWaitRan) const
+std::string ToolRunner::expectedErrorOutput(bool rebootWaitRan) const
 {
     std::string calls;
-    for (int i = 0; rebootWaitRan && !realRebootWait_ && i < 46; i++)
+    for (int i = 0; rebootWaitRan && !realRebootWait() && i < 46; i++)
         calls += "Sleep 3000\n";
     return calls;
 }

@@ -35,22 +35,25 @@ private:
     void envCommand(const std::vector<std::string> &arguments) const; // wine-env.sh; a failure fails the test
 };
 
-// The scenarios played by the Windows build: the same rows and transcripts as the native runs.
+// The scenarios played by the Windows build: the same rows and transcripts as the native runs,
+// with the shipped program or (testBuild) LumivaneFwUpgrade_fastwait.exe.
 class WineToolRunner : public e2e::ToolRunner {
 public:
+    explicit WineToolRunner(bool testBuild = false) : testBuild_(testBuild) {}
     void namePort(int com, const std::string &devicePath) override { prefix_.namePort(com, devicePath); }
     // The native runs end a key wait at the end of their piped input; here the operator presses a key.
     testsupport::RunResult run(e2e::Program program, const std::string &typed, int timeoutMs,
                                const std::string &workDir = "") override
     {
         return prefix_.run(windowsProgram(program == e2e::Program::WebPackage ? "LumivaneFwWebPackage.exe"
-                                                                              : "LumivaneFwUpgrade.exe"),
+                                          : testBuild_ ? "LumivaneFwUpgrade_fastwait.exe"
+                                                       : "LumivaneFwUpgrade.exe"),
                            typed + CLOSING_KEY, timeoutMs, workDir);
     }
-    bool realRebootWait() const override { return true; } // the .exe calls the system's own Sleep
-    std::string expectedErrorOutput(bool) const override { return ""; }
+    bool realRebootWait() const override { return !testBuild_; }
 
 private:
+    bool testBuild_;
     WinePrefix prefix_;
 };
 
