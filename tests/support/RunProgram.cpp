@@ -33,7 +33,10 @@ RunResult runProgram(const RunOptions &options)
     argv.push_back(nullptr);
 
     int console = -1, consoleSlave = -1;
-    if (options.stdinTerminal && openpty(&console, &consoleSlave, nullptr, nullptr, nullptr) != 0)
+    termios raw{};
+    cfmakeraw(&raw);
+    if (options.stdinTerminal &&
+        openpty(&console, &consoleSlave, nullptr, options.rawTerminal ? &raw : nullptr, nullptr) != 0)
         return result;
 
     const auto start = std::chrono::steady_clock::now();
@@ -51,7 +54,7 @@ RunResult runProgram(const RunOptions &options)
         if (console >= 0)
             close(console);
         for (const auto &[name, value] : options.env)
-            setenv(name.c_str(), value.c_str(), 1);
+            value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
         if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0)
             _exit(126);
         execv(argv[0], argv.data());

@@ -14,11 +14,12 @@ struct RunOptions {
     std::vector<std::string> argv; // argv[0] is the program's path
     std::string stdinText;         // the whole of standard input, then end of input
     int timeoutMs = 60000;
-    std::vector<std::pair<std::string, std::string>> env; // set (or replaced) for the child
+    std::vector<std::pair<std::string, std::string>> env; // set for the child ("": unset)
     std::string workDir;                                  // "" keeps the current one
     // Standard input is a pseudo-terminal, an operator's console, on which stdinText is typed
     // ahead; it stays open until the program ends, so a key wait is a real wait.
     bool stdinTerminal = false;
+    bool rawTerminal = false; // that terminal starts raw, as Wine reads a console
     // Sent once, as soon as signalWhen(standard output so far, the console's master side or
     // -1) holds.
     int signal = 0;

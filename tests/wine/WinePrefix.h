@@ -1,9 +1,8 @@
 // The Windows programs under Wine, in the private prefix that the test run made once (CTest
-// fixture wine_prefix, through wine-env.sh), with serial ports named by the tests and an
-// operator's console as standard input.
+// fixture wine_prefix, wine-env.sh), with serial ports named by the tests and an operator's
+// console as standard input.
 #pragma once
 #include <string>
-#include <vector>
 
 #include "RunProgram.h"
 #include "ToolRunner.h"
@@ -23,16 +22,13 @@ public:
     ~WinePrefix();
     WinePrefix(const WinePrefix &) = delete;
     WinePrefix &operator=(const WinePrefix &) = delete;
-    // COMn opens devicePath (a terminal; /dev/null opens but refuses every setting).
+    // COMn opens devicePath (a terminal; /dev/null opens but refuses every setting; "": absent).
     void namePort(int com, const std::string &devicePath);
     // Runs a Windows program to its end in workDir ("": anywhere) on a console where `keys`
     // are typed ahead (a line feed is Enter). The console stays open: a run that ends at its key
     // wait needs CLOSING_KEY, or it is still running at the time-out (timedOut).
     testsupport::RunResult run(const std::string &program, const std::string &keys, int timeoutMs,
                                const std::string &workDir = "") const;
-
-private:
-    void envCommand(const std::vector<std::string> &arguments) const; // wine-env.sh; a failure fails the test
 };
 
 // The scenarios played by the Windows build: the same rows and transcripts as the native runs,
