@@ -1,4 +1,6 @@
 // base64_encode against the system's base64.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 

@@ -1,14 +1,38 @@
 // The flat image builder on small texts (the length rule, the checksum, the upper address
-// rule, and the lines it refuses) and on random texts against objcopy.
+// rule, and the lines it refuses), on random texts against objcopy, and on the catalogue's
+// texts against the release manifest.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
 #include <random>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "BinImage.h"
 #include "ImageTestSupport.h"
 #include "LumivaneFwUpgrade.h"
+#include "ReleaseManifest.h"
+#include "RunProgram.h"
+#include "TempDir.h"
 
 namespace {
+
+// The flat image from address `from` on compared with `expected`, reporting the first difference.
+::testing::AssertionResult flatImageHolds(uint32_t from, const std::vector<uint8_t> &expected)
+{
+    for (size_t i = 0; i < expected.size(); i++) {
+        if (gDataConcatenated[from + i] != expected[i]) {
+            return ::testing::AssertionFailure()
+                   << "flat address " << from + i << " holds " << (int)gDataConcatenated[from + i]
+                   << ", expected " << (int)expected[i];
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
 
 const std::string EOF_RECORD = ":00000001FF\r\n";
 const std::string INVALID = "\r\n intel_hex_line_is_valid \r\n";
@@ -52,6 +76,7 @@ std::vector<BuildCase> buildCases()
         {"CarriageReturnEndings", std::regex_replace(page1, std::regex("\r\n"), "\r"), true, 65552, 4278251536u, ""},
         {"DescendingRecordsGiveLowerAddress", data(0x0020, {0}) + data(0x0004, {0}) + EOF_RECORD, true, 4, 0u - 4 * 255, ""},
         {"LaterRecordsOverwriteEarlierOnes", data(0, {1, 2, 3}) + data(1, {9}), true, 1, 0u - 1, "", 0, {1, 9, 3}},
+        {"LowerCaseDigits", ":01000200ab52\r\n" + EOF_RECORD, true, 2, 0u - 510, "", 2, {0xAB}},
         {"NoDataRecord", upper(0) + EOF_RECORD, true, 0, 0, ""},
         {"OtherRecordTypesPassedOver",
          ":" + EOF_RECORD + ":" + data(0x0002, {0}) + hexRecord(2, 0, {0x10, 0}) + hexRecord(3, 0, {0, 0, 0, 0}) +
@@ -93,13 +118,6 @@ TEST_P(FlatImageBuild, LengthChecksumAndDiagnostics)
 INSTANTIATE_TEST_SUITE_P(Texts, FlatImageBuild, ::testing::ValuesIn(buildCases()),
                          [](const ::testing::TestParamInfo<BuildCase> &info) { return info.param.name; });
 
-TEST_F(FlatImageTest, EachBuildStartsAfresh)
-{
-    ASSERT_TRUE(build(data(0, {0, 0, 0, 0}) + data(4, {0})).ok);
-    EXPECT_EQ(build(EOF_RECORD).length, 0);
-    EXPECT_TRUE(flatImageHolds(0, std::vector<uint8_t>(5, 0xFF)));
-}
-
 // Ascending records of 1 to 32 bytes with gaps, across 64 KiB pages below 0x40 (inside the
 // flat image), none crossing a page. mt19937's sequence is the same on every platform.
 class RandomHexText : public FlatImageTest, public ::testing::WithParamInterface<unsigned> {};
@@ -127,14 +145,58 @@ TEST_P(RandomHexText, FlatImageEqualsObjcopy)
         last = address;
         address += size + (rng() % 4 == 0 ? rng() % 5000 : 0);
     }
-    std::vector<uint8_t> binary = objcopyBinary(text + EOF_RECORD);
+    // objcopy's image starts at the lowest address that the text writes.
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir.file("hex"), text + EOF_RECORD);
+    std::string command =
+        "objcopy -I ihex -O binary --gap-fill 0xff " + dir.file("hex") + " " + dir.file("bin");
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::string binary = testsupport::readFile(dir.file("bin"));
     BuildResult result = build(text + EOF_RECORD);
     ASSERT_TRUE(result.ok) << result.output;
     EXPECT_EQ(result.length, (int)last);
     EXPECT_TRUE(flatImageHolds(0, std::vector<uint8_t>(lowest, 0xFF)));
-    EXPECT_TRUE(flatImageHolds(lowest, binary));
+    EXPECT_TRUE(flatImageHolds(lowest, std::vector<uint8_t>(binary.begin(), binary.end())));
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, RandomHexText, ::testing::Range(1u, 7u));
+
+std::string sha256sum(const std::string &bytes)
+{
+    return outputOnFile({"/usr/bin/sha256sum"}, bytes).substr(0, 64);
+}
+
+TEST_F(FlatImageTest, CatalogueHoldsTheManifestsFiguresAndTheFiguresProgramTheirSha256)
+{
+    testsupport::RunOptions options;
+    options.argv = {LUMIVANE_CATALOGUE_FIGURES_PROGRAM};
+    const testsupport::RunResult figures = testsupport::runProgram(options);
+    EXPECT_EQ(figures.exitStatus, 0) << figures.out;
+    ASSERT_EQ(std::size(AUTOGEN_FILES), std::size(RELEASE_ENTRIES));
+    for (size_t i = 0; i < std::size(AUTOGEN_FILES); i++) {
+        const autogen_files &entry = AUTOGEN_FILES[i];
+        const ReleaseEntry &published = RELEASE_ENTRIES[i];
+        SCOPED_TRACE(published.file);
+        EXPECT_STREQ(entry.filePath, published.file);
+        EXPECT_EQ(entry.filePathLength, (int)strlen(published.file));
+        EXPECT_EQ(entry.fileDataLength, published.textLength);
+        EXPECT_EQ((int)strlen(entry.fileData), published.textLength);
+        const std::string text(entry.fileData, (size_t)entry.fileDataLength);
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), published.lines);
+        const BuildResult flat = build(text);
+        ASSERT_TRUE(flat.ok) << flat.output;
+        EXPECT_EQ(flat.output, "");
+        EXPECT_EQ(flat.length, published.flatLength);
+        EXPECT_EQ(flat.checksum, published.checksum);
+        const std::string sent((const char *)gDataConcatenated, (size_t)flat.length);
+        const size_t at = figures.out.find(entry.filePath);
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_NE(figures.out.find("\n    sha256 text " + sha256sum(text) + "\n    sha256 flat " +
+                                       sha256sum(sent) + "\n",
+                                   at),
+                  std::string::npos)
+            << figures.out;
+    }
+}
 
 } // namespace

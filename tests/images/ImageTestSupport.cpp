@@ -56,26 +56,3 @@ std::string outputOnFile(std::vector<std::string> argv, const std::string &bytes
     options.argv.push_back(dir.file("bytes"));
     return testsupport::runProgram(options).out;
 }
-
-std::vector<uint8_t> objcopyBinary(const std::string &text)
-{
-    testsupport::TempDir dir;
-    testsupport::writeFile(dir.file("hex"), text);
-    std::string command =
-        "objcopy -I ihex -O binary --gap-fill 0xff " + dir.file("hex") + " " + dir.file("bin");
-    EXPECT_EQ(std::system(command.c_str()), 0) << command;
-    std::string binary = testsupport::readFile(dir.file("bin"));
-    return std::vector<uint8_t>(binary.begin(), binary.end());
-}
-
-::testing::AssertionResult flatImageHolds(uint32_t from, const std::vector<uint8_t> &expected)
-{
-    for (size_t i = 0; i < expected.size(); i++) {
-        if (gDataConcatenated[from + i] != expected[i]) {
-            return ::testing::AssertionFailure()
-                   << "flat address " << from + i << " holds " << (int)gDataConcatenated[from + i]
-                   << ", expected " << (int)expected[i];
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
