@@ -1,13 +1,10 @@
 // The flat image builder on small texts (the length rule, the checksum, the upper address
-// rule, and the lines it refuses), on random texts against objcopy, and on the catalogue's
-// texts against the release manifest.
+// rule, and the lines it refuses), and on the catalogue's texts against the release manifest.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <iterator>
-#include <random>
 #include <regex>
 #include <string>
 #include <vector>
@@ -118,52 +115,13 @@ TEST_P(FlatImageBuild, LengthChecksumAndDiagnostics)
 INSTANTIATE_TEST_SUITE_P(Texts, FlatImageBuild, ::testing::ValuesIn(buildCases()),
                          [](const ::testing::TestParamInfo<BuildCase> &info) { return info.param.name; });
 
-// Ascending records of 1 to 32 bytes with gaps, across 64 KiB pages below 0x40 (inside the
-// flat image), none crossing a page. mt19937's sequence is the same on every platform.
-class RandomHexText : public FlatImageTest, public ::testing::WithParamInterface<unsigned> {};
-
-TEST_P(RandomHexText, FlatImageEqualsObjcopy)
-{
-    std::mt19937 rng(GetParam());
-    uint32_t address = rng() % 0x30000, lowest = 0, last = 0, page = 0x10000;
-    std::string text;
-    for (int i = 0, records = 50 + (int)(rng() % 400); i < records; i++) {
-        uint32_t size = 1 + rng() % 32;
-        if ((address & 0xFFFF) + size > 0x10000) {
-            address = (address | 0xFFFF) + 1;
-        }
-        if (address >> 16 != page) {
-            page = address >> 16;
-            text += upper((uint16_t)page);
-        }
-        std::vector<uint8_t> bytes(size);
-        for (uint8_t &b : bytes) {
-            b = (uint8_t)rng();
-        }
-        text += data((uint16_t)address, bytes);
-        lowest = i == 0 ? address : lowest;
-        last = address;
-        address += size + (rng() % 4 == 0 ? rng() % 5000 : 0);
-    }
-    // objcopy's image starts at the lowest address that the text writes.
-    testsupport::TempDir dir;
-    testsupport::writeFile(dir.file("hex"), text + EOF_RECORD);
-    std::string command =
-        "objcopy -I ihex -O binary --gap-fill 0xff " + dir.file("hex") + " " + dir.file("bin");
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    std::string binary = testsupport::readFile(dir.file("bin"));
-    BuildResult result = build(text + EOF_RECORD);
-    ASSERT_TRUE(result.ok) << result.output;
-    EXPECT_EQ(result.length, (int)last);
-    EXPECT_TRUE(flatImageHolds(0, std::vector<uint8_t>(lowest, 0xFF)));
-    EXPECT_TRUE(flatImageHolds(lowest, std::vector<uint8_t>(binary.begin(), binary.end())));
-}
-
-INSTANTIATE_TEST_SUITE_P(Seeds, RandomHexText, ::testing::Range(1u, 7u));
-
 std::string sha256sum(const std::string &bytes)
 {
-    return outputOnFile({"/usr/bin/sha256sum"}, bytes).substr(0, 64);
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir.file("bytes"), bytes);
+    testsupport::RunOptions options;
+    options.argv = {"/usr/bin/sha256sum", dir.file("bytes")};
+    return testsupport::runProgram(options).out.substr(0, 64);
 }
 
 TEST_F(FlatImageTest, CatalogueHoldsTheManifestsFiguresAndTheFiguresProgramTheirSha256)

@@ -5,8 +5,6 @@
 #include <cstring>
 
 #include "LumivaneFwUpgrade.h"
-#include "RunProgram.h"
-#include "TempDir.h"
 
 void FlatImageTest::SetUp()
 {
@@ -45,14 +43,4 @@ std::string hexRecord(uint8_t type, uint16_t address, const std::vector<uint8_t>
     }
     snprintf(pair, sizeof pair, "%02X", checksum);
     return line + pair + "\r\n";
-}
-
-std::string outputOnFile(std::vector<std::string> argv, const std::string &bytes)
-{
-    testsupport::TempDir dir;
-    testsupport::writeFile(dir.file("bytes"), bytes);
-    testsupport::RunOptions options;
-    options.argv = std::move(argv);
-    options.argv.push_back(dir.file("bytes"));
-    return testsupport::runProgram(options).out;
 }

@@ -1,5 +1,5 @@
 // Shared by the image suites: the flat image allocated as the main flow does, builds of heap
-// working copies, record lines, and the output of a system program on given bytes.
+// working copies, and record lines.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -25,6 +25,3 @@ protected:
 
 // One record line with its checksum, upper-case, ended by CR LF.
 std::string hexRecord(uint8_t type, uint16_t address, const std::vector<uint8_t> &data);
-
-// Standard output of the program argv run on a file holding `bytes` (its last argument).
-std::string outputOnFile(std::vector<std::string> argv, const std::string &bytes);
