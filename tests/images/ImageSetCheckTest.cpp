@@ -60,11 +60,6 @@ Lines split(const std::string &text)
     return lines;
 }
 
-void PrintTo(const Damage &damage, std::ostream *os)
-{
-    *os << damage.name;
-}
-
 class ImageSetCheck : public ::testing::TestWithParam<Damage> {};
 
 TEST_P(ImageSetCheck, RefusesEachDamageWithItsReason)
