@@ -16,4 +16,12 @@ TEST_F(LinkTest, AReplyWithMoreThanTheExpectedTextIsRefused)
     EXPECT_EQ("", testing::internal::GetCapturedStdout());
 }
 
+// The version reply is read as one line.
+TEST(StrRemoveNL, ReplacesEveryLineBreak)
+{
+    char version[] = "1.0.8\r\n>>";
+    StrRemoveNL(version, ' ');
+    EXPECT_STREQ(version, "1.0.8  >>");
+}
+
 } // namespace
