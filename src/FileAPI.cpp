@@ -22,12 +22,6 @@ static BOOL reportOpened(void)
     return TRUE;
 }
 
-static BOOL openFile(char *fileName, const char *mode)
-{
-    fptr = fopen(fileName, mode);
-    return reportOpened();
-}
-
 // A descriptor of a file created new (CREATE_NEW; O_EXCL, which never follows a link), or -1.
 static int createNewDescriptor(const char *fileName)
 {
@@ -51,16 +45,6 @@ static BOOL reportNoOpenFile(void)
     puts("ERROR: File does not exists or Not opened !");
     fflush(stdout);
     return FALSE;
-}
-
-BOOL FileAPI_CreateFile(char *fileName, BOOL isBinary)
-{
-    return openFile(fileName, isBinary == TRUE ? "wb" : "w");
-}
-
-BOOL FileAPI_OpenFile_ToWrite(char *fileName, BOOL isBinary)
-{
-    return openFile(fileName, isBinary == TRUE ? "ab" : "a");
 }
 
 BOOL FileAPI_CreateNewFile(char *fileName)

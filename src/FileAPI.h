@@ -1,4 +1,4 @@
-// One output file at a time: create or append-open, write raw bytes, close.
+// One output file at a time: create it new, write raw bytes, close.
 #ifndef FILE_API_H
 #define FILE_API_H
 
@@ -6,9 +6,6 @@
 
 #include "Platform.h"
 
-// Binary mode only when isBinary is exactly TRUE; any other value opens in text mode.
-BOOL FileAPI_CreateFile(char *fileName, BOOL isBinary);
-BOOL FileAPI_OpenFile_ToWrite(char *fileName, BOOL isBinary);
 // Creates fileName as a new file for binary writing. Whatever already has that name (a file,
 // a link, a FIFO, a directory) makes it fail: nothing is opened through a name that someone
 // else put there.

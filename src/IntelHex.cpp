@@ -1,8 +1,5 @@
 #include "IntelHex.h"
 
-#include <cstdlib>
-#include <cstring>
-
 #include "StringOperations.h"
 
 // Positions of the fields in a record line.
@@ -13,76 +10,8 @@
 #define INTEL_HEX_TYPE_DIGIT_POS 8
 #define INTEL_HEX_DATA_POS 9
 
-// The same positions counted from behind the start code, where intel_hex_record_read reads.
+// The same positions counted from behind the start code, where the record text starts.
 #define RECORD_POS(linePos) ((linePos)-1)
-
-uint8_t intel_hex_start_code_present(char *intelHexString)
-{
-    return intelHexString[0] == ':' ? 1 : 0;
-}
-
-// A whole line, start code included, read in one pass.
-static uint8_t readLine(char *intelHexString, IntelHexRecord *record)
-{
-    if (!intel_hex_start_code_present(intelHexString)) {
-        return INTEL_HEX_STRING_INVALID;
-    }
-    return intel_hex_record_read(intelHexString + 1, strlen(intelHexString + 1), record);
-}
-
-uint8_t intel_hex_line_data_length(char *intelHexString)
-{
-    // An empty line has no length field: read its NUL rather than past it.
-    return u8_from_hex_string(intelHexString + (intelHexString[0] != '\0' ? INTEL_HEX_LENGTH_POS : 0));
-}
-
-uint16_t intel_hex_line_address(char *intelHexString)
-{
-    IntelHexRecord record;
-    if (readLine(intelHexString, &record) != INTEL_HEX_STRING_OK) {
-        return 0;
-    }
-    return record.address;
-}
-
-uint8_t intel_hex_line_record_type(char *intelHexString)
-{
-    // A line too short to hold the type digit reads as if the digit were its NUL.
-    char typeDigit = strnlen(intelHexString, INTEL_HEX_TYPE_DIGIT_POS + 1) > INTEL_HEX_TYPE_DIGIT_POS
-                         ? intelHexString[INTEL_HEX_TYPE_DIGIT_POS]
-                         : '\0';
-    return (uint8_t)(typeDigit - '0');
-}
-
-uint8_t intel_hex_line_is_data_record(char *intelHexString)
-{
-    return intel_hex_line_record_type(intelHexString) == INTEL_HEX_RECORD_DATA ? 1 : 0;
-}
-
-uint8_t intel_hex_line_is_extended_linear_address_record(char *intelHexString)
-{
-    return intel_hex_line_record_type(intelHexString) == INTEL_HEX_RECORD_EXTENDED_LINEAR_ADDRESS ? 1 : 0;
-}
-
-uint8_t intel_hex_line_is_valid(char *intelHexString)
-{
-    IntelHexRecord record;
-    return readLine(intelHexString, &record);
-}
-
-uint8_t *new_u8_data_array_from_intel_hex_string(char *intelHexString)
-{
-    IntelHexRecord record;
-    if (readLine(intelHexString, &record) != INTEL_HEX_STRING_OK) {
-        return nullptr;
-    }
-    // At least one byte, so that an empty record is told apart from a failed allocation.
-    uint8_t *dataArray = (uint8_t *)malloc(record.dataLength > 0 ? record.dataLength : 1);
-    if (dataArray != nullptr) {
-        memcpy(dataArray, record.data, record.dataLength);
-    }
-    return dataArray;
-}
 
 uint8_t intel_hex_record_read(const char *recordText, size_t recordLength, IntelHexRecord *record)
 {

@@ -8,6 +8,37 @@
 #include "FuzzSupport.h"
 #include "LumivaneFwUpgrade.h"
 
+namespace {
+
+// Hex digits as a record line holds them; a character that is no hex digit reads as 0.
+uint8_t nibble(char c)
+{
+    return (uint8_t)(c >= '0' && c <= '9'   ? c - '0'
+                     : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                     : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                            : 0);
+}
+uint8_t byteAt(const char *line, size_t pos)
+{
+    return (uint8_t)(nibble(line[pos]) << 4 | nibble(line[pos + 1]));
+}
+
+// Start code, every declared byte inside the line, and the checksum in its last two
+// characters; the sum covers (length + 4) modulo 256 bytes.
+bool isValidRecord(const char *line, size_t length)
+{
+    if (length < 11 || line[0] != ':' || length < 11 + 2 * (size_t)byteAt(line, 1)) {
+        return false;
+    }
+    uint8_t sum = byteAt(line, length - 2);
+    for (size_t i = 0; i < (uint8_t)(byteAt(line, 1) + 4); i++) {
+        sum = (uint8_t)(sum + byteAt(line, 1 + 2 * i));
+    }
+    return sum == 0;
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     // The builder's diagnostics would drown libFuzzer's own report, which goes to stderr.

@@ -1,14 +1,28 @@
 // The flat image builder on small texts (the length rule, the checksum, the upper address
-// rule, and the lines it refuses) and on random texts against objcopy.
-#include <random>
+// rule, and the lines it refuses), and on the catalogue's texts against the release manifest.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "BinImage.h"
 #include "ImageTestSupport.h"
 #include "LumivaneFwUpgrade.h"
+#include "ReleaseManifest.h"
+#include "RunProgram.h"
+#include "TempDir.h"
 
 namespace {
+
+// The flat image's bytes from address `from` on.
+std::vector<uint8_t> flatImage(uint32_t from, size_t count)
+{
+    return std::vector<uint8_t>(gDataConcatenated + from, gDataConcatenated + from + count);
+}
 
 const std::string EOF_RECORD = ":00000001FF\r\n";
 const std::string INVALID = "\r\n intel_hex_line_is_valid \r\n";
@@ -33,11 +47,6 @@ struct BuildCase {
     std::vector<uint8_t> bytes = {};
 };
 
-void PrintTo(const BuildCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
-
 std::vector<BuildCase> buildCases()
 {
     const std::string page1 = upper(0x8001) + data(0x0010, {1, 2, 3, 4}) + EOF_RECORD;
@@ -52,6 +61,7 @@ std::vector<BuildCase> buildCases()
         {"CarriageReturnEndings", std::regex_replace(page1, std::regex("\r\n"), "\r"), true, 65552, 4278251536u, ""},
         {"DescendingRecordsGiveLowerAddress", data(0x0020, {0}) + data(0x0004, {0}) + EOF_RECORD, true, 4, 0u - 4 * 255, ""},
         {"LaterRecordsOverwriteEarlierOnes", data(0, {1, 2, 3}) + data(1, {9}), true, 1, 0u - 1, "", 0, {1, 9, 3}},
+        {"LowerCaseDigits", ":01000200ab52\r\n" + EOF_RECORD, true, 2, 0u - 510, "", 2, {0xAB}},
         {"NoDataRecord", upper(0) + EOF_RECORD, true, 0, 0, ""},
         {"OtherRecordTypesPassedOver",
          ":" + EOF_RECORD + ":" + data(0x0002, {0}) + hexRecord(2, 0, {0x10, 0}) + hexRecord(3, 0, {0, 0, 0, 0}) +
@@ -85,56 +95,54 @@ TEST_P(FlatImageBuild, LengthChecksumAndDiagnostics)
     EXPECT_EQ(result.length, c.length);
     EXPECT_EQ(result.checksum, c.checksum);
     EXPECT_EQ(result.output, c.output);
-    EXPECT_TRUE(flatImageHolds(c.at, c.bytes));
+    EXPECT_EQ(flatImage(c.at, c.bytes.size()), c.bytes);
     // The spare bytes behind the image are never written.
-    EXPECT_TRUE(flatImageHolds(CONCAT_BUFFER_SIZE, std::vector<uint8_t>(16, 0)));
+    EXPECT_EQ(flatImage(CONCAT_BUFFER_SIZE, 16), std::vector<uint8_t>(16, 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, FlatImageBuild, ::testing::ValuesIn(buildCases()),
                          [](const ::testing::TestParamInfo<BuildCase> &info) { return info.param.name; });
 
-TEST_F(FlatImageTest, EachBuildStartsAfresh)
+std::string sha256sum(const std::string &bytes)
 {
-    ASSERT_TRUE(build(data(0, {0, 0, 0, 0}) + data(4, {0})).ok);
-    EXPECT_EQ(build(EOF_RECORD).length, 0);
-    EXPECT_TRUE(flatImageHolds(0, std::vector<uint8_t>(5, 0xFF)));
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir.file("bytes"), bytes);
+    testsupport::RunOptions options;
+    options.argv = {"/usr/bin/sha256sum", dir.file("bytes")};
+    return testsupport::runProgram(options).out.substr(0, 64);
 }
 
-// Ascending records of 1 to 32 bytes with gaps, across 64 KiB pages below 0x40 (inside the
-// flat image), none crossing a page. mt19937's sequence is the same on every platform.
-class RandomHexText : public FlatImageTest, public ::testing::WithParamInterface<unsigned> {};
-
-TEST_P(RandomHexText, FlatImageEqualsObjcopy)
+TEST_F(FlatImageTest, CatalogueHoldsTheManifestsFiguresAndTheFiguresProgramTheirSha256)
 {
-    std::mt19937 rng(GetParam());
-    uint32_t address = rng() % 0x30000, lowest = 0, last = 0, page = 0x10000;
-    std::string text;
-    for (int i = 0, records = 50 + (int)(rng() % 400); i < records; i++) {
-        uint32_t size = 1 + rng() % 32;
-        if ((address & 0xFFFF) + size > 0x10000) {
-            address = (address | 0xFFFF) + 1;
-        }
-        if (address >> 16 != page) {
-            page = address >> 16;
-            text += upper((uint16_t)page);
-        }
-        std::vector<uint8_t> bytes(size);
-        for (uint8_t &b : bytes) {
-            b = (uint8_t)rng();
-        }
-        text += data((uint16_t)address, bytes);
-        lowest = i == 0 ? address : lowest;
-        last = address;
-        address += size + (rng() % 4 == 0 ? rng() % 5000 : 0);
+    testsupport::RunOptions options;
+    options.argv = {LUMIVANE_CATALOGUE_FIGURES_PROGRAM};
+    const testsupport::RunResult figures = testsupport::runProgram(options);
+    EXPECT_EQ(figures.exitStatus, 0) << figures.out;
+    ASSERT_EQ(std::size(AUTOGEN_FILES), std::size(RELEASE_ENTRIES));
+    for (size_t i = 0; i < std::size(AUTOGEN_FILES); i++) {
+        const autogen_files &entry = AUTOGEN_FILES[i];
+        const ReleaseEntry &published = RELEASE_ENTRIES[i];
+        SCOPED_TRACE(published.file);
+        EXPECT_STREQ(entry.filePath, published.file);
+        EXPECT_EQ(entry.filePathLength, (int)strlen(published.file));
+        EXPECT_EQ(entry.fileDataLength, published.textLength);
+        EXPECT_EQ((int)strlen(entry.fileData), published.textLength);
+        const std::string text(entry.fileData, (size_t)entry.fileDataLength);
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), published.lines);
+        const BuildResult flat = build(text);
+        ASSERT_TRUE(flat.ok) << flat.output;
+        EXPECT_EQ(flat.output, "");
+        EXPECT_EQ(flat.length, published.flatLength);
+        EXPECT_EQ(flat.checksum, published.checksum);
+        const std::string sent((const char *)gDataConcatenated, (size_t)flat.length);
+        const size_t at = figures.out.find(entry.filePath);
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_NE(figures.out.find("\n    sha256 text " + sha256sum(text) + "\n    sha256 flat " +
+                                       sha256sum(sent) + "\n",
+                                   at),
+                  std::string::npos)
+            << figures.out;
     }
-    std::vector<uint8_t> binary = objcopyBinary(text + EOF_RECORD);
-    BuildResult result = build(text + EOF_RECORD);
-    ASSERT_TRUE(result.ok) << result.output;
-    EXPECT_EQ(result.length, (int)last);
-    EXPECT_TRUE(flatImageHolds(0, std::vector<uint8_t>(lowest, 0xFF)));
-    EXPECT_TRUE(flatImageHolds(lowest, binary));
 }
-
-INSTANTIATE_TEST_SUITE_P(Seeds, RandomHexText, ::testing::Range(1u, 7u));
 
 } // namespace

@@ -5,8 +5,6 @@
 #include <cstring>
 
 #include "LumivaneFwUpgrade.h"
-#include "RunProgram.h"
-#include "TempDir.h"
 
 void FlatImageTest::SetUp()
 {
@@ -45,37 +43,4 @@ std::string hexRecord(uint8_t type, uint16_t address, const std::vector<uint8_t>
     }
     snprintf(pair, sizeof pair, "%02X", checksum);
     return line + pair + "\r\n";
-}
-
-std::string outputOnFile(std::vector<std::string> argv, const std::string &bytes)
-{
-    testsupport::TempDir dir;
-    testsupport::writeFile(dir.file("bytes"), bytes);
-    testsupport::RunOptions options;
-    options.argv = std::move(argv);
-    options.argv.push_back(dir.file("bytes"));
-    return testsupport::runProgram(options).out;
-}
-
-std::vector<uint8_t> objcopyBinary(const std::string &text)
-{
-    testsupport::TempDir dir;
-    testsupport::writeFile(dir.file("hex"), text);
-    std::string command =
-        "objcopy -I ihex -O binary --gap-fill 0xff " + dir.file("hex") + " " + dir.file("bin");
-    EXPECT_EQ(std::system(command.c_str()), 0) << command;
-    std::string binary = testsupport::readFile(dir.file("bin"));
-    return std::vector<uint8_t>(binary.begin(), binary.end());
-}
-
-::testing::AssertionResult flatImageHolds(uint32_t from, const std::vector<uint8_t> &expected)
-{
-    for (size_t i = 0; i < expected.size(); i++) {
-        if (gDataConcatenated[from + i] != expected[i]) {
-            return ::testing::AssertionFailure()
-                   << "flat address " << from + i << " holds " << (int)gDataConcatenated[from + i]
-                   << ", expected " << (int)expected[i];
-        }
-    }
-    return ::testing::AssertionSuccess();
 }

@@ -1,5 +1,5 @@
 // Shared by the image suites: the flat image allocated as the main flow does, builds of heap
-// working copies, record lines, and objcopy as an independent reader of Intel HEX.
+// working copies, and record lines.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -25,13 +25,3 @@ protected:
 
 // One record line with its checksum, upper-case, ended by CR LF.
 std::string hexRecord(uint8_t type, uint16_t address, const std::vector<uint8_t> &data);
-
-// Standard output of the program argv run on a file holding `bytes` (its last argument).
-std::string outputOnFile(std::vector<std::string> argv, const std::string &bytes);
-
-// What `objcopy -I ihex -O binary --gap-fill 0xff` makes of the text; it starts at the
-// lowest address that the text writes.
-std::vector<uint8_t> objcopyBinary(const std::string &text);
-
-// The flat image from address `from` on compared with `expected`, reporting the first difference.
-::testing::AssertionResult flatImageHolds(uint32_t from, const std::vector<uint8_t> &expected);

@@ -91,8 +91,6 @@ TEST(UnitSim, ChecksEachImageItReceives)
         EXPECT_EQ(image["verdict"].str(), u.verdict);
         EXPECT_EQ(image["rate"].u64(), u.rate);
         EXPECT_EQ(unit.report()["verdict"].str(), std::string(u.verdict) == "ok" ? "ok" : "failed");
-        EXPECT_TRUE(unit.stop()) << "unitsim ends cleanly on SIGTERM";
-        EXPECT_EQ(unit.report()["state"].str(), "ended");
     }
 }
 
