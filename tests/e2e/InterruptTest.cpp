@@ -36,11 +36,6 @@ std::string portSettings(const std::string &path, bool change)
                                                           (unsigned)cfgetospeed(&tio)});
 }
 
-std::string found(int deviceCode)
-{
-    return announcement() + discoveryFound(1, 115200) + versionLines(deviceCode);
-}
-
 const std::string TO_THE_IMAGE =
     "probe@115200 reply, version@115200+cts reply, identity@115200+cts reply, fpga-upload@115200+cts reply";
 
@@ -48,8 +43,8 @@ struct InterruptCase {
     const char *name;
     std::string unit; // the unit's options on COM1; "none": the web package writer, its part file a directory
     int signal;
-    std::string
-        when; // "key": at the key wait; "output": once the output shows `start`; else a command the unit got
+    // "key": at the key wait; "output": once the output shows `start`; else a command the unit got.
+    std::string when;
     std::string start; // what comes before the interrupt's line
     std::string line;  // what the interrupt cut short
     std::string seen;  // the unit's summary; "probes": only probes
@@ -57,21 +52,20 @@ struct InterruptCase {
 
 std::vector<InterruptCase> cases()
 {
-    const std::string rebooting = found(1) + completeUpdate(1, Side::TX, false);
+    const std::string found = announcement() + discoveryFound(1, 115200) + versionLines(1),
+                      rebooting = found + completeUpdate(1, Side::TX, false);
     return {
         {"SigintDuringDiscovery", "--baud 1200", SIGINT, "probe", announcement(),
          "the update was stopped before any image was sent, the unit is unchanged.", "probes"},
         // The unit is told an image comes: from then on, a stop leaves it without a whole one.
         {"SigtermWhileTheUnitPreparesForAnImage", "", SIGTERM, "fpga-upload",
-         found(1) + productAccepted(1) + identified(Side::TX) + preparing(Stage::ProgrammableLogic),
+         found + productAccepted(1) + identified(Side::TX) + preparing(Stage::ProgrammableLogic),
          "the upload was cut short, the unit did not get a whole image and must be updated again !",
          TO_THE_IMAGE + " | fpga:0"},
         {"SighupDuringTheRebootWait", "--banner [SIMUNIT]>> --banner-after 2500 --prompt-after 7000", SIGHUP,
          "output", rebooting.substr(0, rebooting.find("rebooting ........... ") + 22),
          "the reboot wait was cut short, the unit's return was not checked.",
          TO_THE_IMAGE + ", fw-upload@115200+cts reply | fpga=3 fw=0"},
-        {"SigintAtTheKeyWait", "--device-code 2", SIGINT, "key", found(2) + PRODUCT_UNKNOWN + closing(false),
-         "the run had already ended.", "probe@115200 reply, version@115200+cts reply"},
         {"SigtermAtTheWebPackageFailuresKeyWait", "none", SIGTERM, "key",
          webPackageConsole(catalogueImage(0), false), "the run had already ended.", ""},
     };

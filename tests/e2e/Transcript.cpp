@@ -110,11 +110,6 @@ std::string configurationFailed(int com)
     return format("ERROR: COM%d configuration failed !", com);
 }
 
-std::string settingRate(int rate)
-{
-    return format("\r\nSetting baud rate at %d..........", rate);
-}
-
 std::string versionLines(int deviceCode, const std::string &model)
 {
     return "Checking firmware version ..............  2.01.05 \r\n" +

@@ -34,7 +34,6 @@ std::string discoveryFound(int com, int rate);
 std::string openingPort(int com);
 std::string openFailed(int com);
 std::string configurationFailed(int com);
-std::string settingRate(int rate);
 
 // The version lines of a unit at 2.1.5 with FPGA 3.4; the product label (and the sample line of code 4).
 std::string versionLines(int deviceCode, const std::string &model = "SIMUNIT");

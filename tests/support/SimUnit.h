@@ -1,11 +1,5 @@
 // Simulated units (the unitsim program) for the tests, on ports of a private ports directory,
 // and what they report.
-//
-//   testsupport::SimUnit unit({"--role", "rx", "--baud", "9600"});
-//   ASSERT_TRUE(unit.start()) << unit.error();         // unit.slavePath() exists once this returns
-//   ... run the tool with its port named after unit.slavePath() ...
-//   unit.stop();                                       // SIGTERM; the final report is written
-//   EXPECT_EQ(unit.report()["images"][0]["verdict"].str(), "ok");
 #pragma once
 #include "Json.h"
 #include "TempDir.h"
@@ -25,7 +19,6 @@ public:
     PortsDir();
     const std::string &configHome() const { return dir_.path(); }
     const std::string &path() const { return ports_; }
-    std::string portPath(int com) const { return ports_ + "/com" + std::to_string(com); }
     // Makes comN a symbolic link to the terminal at devicePath, replacing any earlier entry.
     void name(int com, const std::string &devicePath) const;
     std::pair<std::string, std::string> env() const { return {"XDG_CONFIG_HOME", configHome()}; }
