@@ -72,9 +72,7 @@ SimUnit::SimUnit(const PortsDir &ports, int com, std::vector<std::string> option
 }
 
 SimUnit::SimUnit(std::vector<std::string> options)
-    : args_{LUMIVANE_UNITSIM_PATH, "--report", files_.file("report.json")},
-      reportPath_(files_.file("report.json")), outPath_(files_.file("stdout")),
-      errPath_(files_.file("stderr"))
+    : args_{LUMIVANE_UNITSIM_PATH, "--report", files_.file("report.json")}
 {
     args_.insert(args_.end(), options.begin(), options.end());
 }
@@ -84,12 +82,12 @@ bool SimUnit::start(int timeoutMs)
     RunOptions options;
     options.argv = args_;
     const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    pid_ = spawn(options, in, outPath_, errPath_);
+    pid_ = spawn(options, in, files_.file("stdout"), files_.file("stderr"));
     close(in);
     // unitsim prints its device path once the port is linked and its report written.
     const bool ready = pollFor(
         [this] {
-            const std::string out = readFile(outPath_);
+            const std::string out = readFile(files_.file("stdout"));
             slavePath_ = out.substr(0, out.find('\n'));
             return out.find('\n') != std::string::npos || reap(false);
         },
@@ -97,9 +95,9 @@ bool SimUnit::start(int timeoutMs)
     if (ready && pid_ > 0) {
         return true;
     }
-    error_ =
-        ready ? "unitsim ended at start (status " + std::to_string(exitStatus_) + "): " + readFile(errPath_)
-              : "unitsim did not become ready in time";
+    error_ = ready ? "unitsim ended at start (status " + std::to_string(exitStatus_) +
+                         "): " + readFile(files_.file("stderr"))
+                   : "unitsim did not become ready in time";
     stop();
     return false;
 }

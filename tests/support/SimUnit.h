@@ -59,7 +59,7 @@ public:
     bool stop(int timeoutMs = 5000);
 
     // The report as it is now (a null value while there is none).
-    Json report() const { return Json::parse(readFile(reportPath_)); }
+    Json report() const { return Json::parse(readFile(files_.file("report.json"))); }
     // Polls the report until `done` holds or timeoutMs passes; *last is the last report read.
     bool waitForReport(const std::function<bool(const Json &)> &done, int timeoutMs,
                        Json *last = nullptr) const;
@@ -73,7 +73,6 @@ private:
 
     TempDir files_;
     std::vector<std::string> args_;
-    std::string reportPath_, outPath_, errPath_;
     std::string slavePath_;
     std::string error_;
     pid_t pid_ = -1;
