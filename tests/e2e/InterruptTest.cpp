@@ -36,59 +36,40 @@ std::string portSettings(const std::string &path, bool change)
                                                           (unsigned)cfgetospeed(&tio)});
 }
 
-std::string found(int deviceCode)
-{
-    return announcement() + discoveryFound(1, 115200) + versionLines(deviceCode);
-}
-
-std::string atThePreparingLabel()
-{
-    return found(1) + productAccepted(1) + identified(Side::TX) + preparing(Stage::ProgrammableLogic);
-}
-
-std::string atTheRebootCounter()
-{
-    const std::string whole = found(1) + completeUpdate(1, Side::TX, false), label = "rebooting ........... ";
-    return whole.substr(0, whole.find(label) + label.size());
-}
-
-std::string atTheUpdatesKeyWait()
-{
-    return found(2) + PRODUCT_UNKNOWN + closing(false);
-}
-
-std::string atThePackagesKeyWait()
-{
-    return webPackageConsole(catalogueImage(0), false);
-}
+const std::string TO_THE_IMAGE =
+    "probe@115200 reply, version@115200+cts reply, identity@115200+cts reply, fpga-upload@115200+cts reply";
 
 struct InterruptCase {
     const char *name;
     std::string unit; // the unit's options on COM1; "none": the web package writer, its part file a directory
     int signal;
-    const char
-        *when; // "key": at the key wait; "output": once the output shows `start`; else a command the unit got
-    std::string (*start)(); // what comes before the interrupt's line
-    CutShort cutShort;
-    std::string seen; // the unit's summary; "probes": only probes
+    // "key": at the key wait; "output": once the output shows `start`; else a command the unit got.
+    std::string when;
+    std::string start; // what comes before the interrupt's line
+    std::string line;  // what the interrupt cut short
+    std::string seen;  // the unit's summary; "probes": only probes
 };
 
-const InterruptCase CASES[] = {
-    {"SigintDuringDiscovery", "--baud 1200", SIGINT, "probe", announcement, CutShort::BeforeUpload, "probes"},
-    // The unit is told an image comes: from then on, a stop leaves it without a whole one.
-    {"SigtermWhileTheUnitPreparesForAnImage", "", SIGTERM, "fpga-upload", atThePreparingLabel,
-     CutShort::Upload,
-     "probe@115200 reply, version@115200+cts reply, identity@115200+cts reply, fpga-upload@115200+cts reply "
-     "| fpga:0"},
-    {"SighupDuringTheRebootWait", "--banner [SIMUNIT]>> --banner-after 2500 --prompt-after 7000", SIGHUP,
-     "output", atTheRebootCounter, CutShort::RebootWait,
-     "probe@115200 reply, version@115200+cts reply, identity@115200+cts reply, fpga-upload@115200+cts reply, "
-     "fw-upload@115200+cts reply | fpga=3 fw=0"},
-    {"SigintAtTheKeyWait", "--device-code 2", SIGINT, "key", atTheUpdatesKeyWait, CutShort::EndedRun,
-     "probe@115200 reply, version@115200+cts reply"},
-    {"SigtermAtTheWebPackageFailuresKeyWait", "none", SIGTERM, "key", atThePackagesKeyWait,
-     CutShort::EndedRun, ""},
-};
+std::vector<InterruptCase> cases()
+{
+    const std::string found = announcement() + discoveryFound(1, 115200) + versionLines(1),
+                      rebooting = found + completeUpdate(1, Side::TX, false);
+    return {
+        {"SigintDuringDiscovery", "--baud 1200", SIGINT, "probe", announcement(),
+         "the update was stopped before any image was sent, the unit is unchanged.", "probes"},
+        // The unit is told an image comes: from then on, a stop leaves it without a whole one.
+        {"SigtermWhileTheUnitPreparesForAnImage", "", SIGTERM, "fpga-upload",
+         found + productAccepted(1) + identified(Side::TX) + preparing(Stage::ProgrammableLogic),
+         "the upload was cut short, the unit did not get a whole image and must be updated again !",
+         TO_THE_IMAGE + " | fpga:0"},
+        {"SighupDuringTheRebootWait", "--banner [SIMUNIT]>> --banner-after 2500 --prompt-after 7000", SIGHUP,
+         "output", rebooting.substr(0, rebooting.find("rebooting ........... ") + 22),
+         "the reboot wait was cut short, the unit's return was not checked.",
+         TO_THE_IMAGE + ", fw-upload@115200+cts reply | fpga=3 fw=0"},
+        {"SigtermAtTheWebPackageFailuresKeyWait", "none", SIGTERM, "key",
+         webPackageConsole(catalogueImage(0), false), "the run had already ended.", ""},
+    };
+}
 
 void PrintTo(const InterruptCase &c, std::ostream *os)
 {
@@ -115,18 +96,18 @@ TEST_P(Interrupt, EndsTheRunWithItsLineAndGivesBackConsoleAndPort)
         ASSERT_EQ(mkdir(workDir.file("FwToUpload.bin.part").c_str(), 0755), 0);
     }
 
-    const std::string start = c.start(), line = interrupted(c.cutShort), when = c.when;
+    const std::string &start = c.start, line = "\r\nINTERRUPTED: " + c.line + "\r\n";
     testsupport::RunOptions options =
         runner.runOptions(unit ? e2e::Program::Update : e2e::Program::WebPackage, "", 60000, workDir.path());
     options.stdinTerminal = true;
     options.signal = c.signal;
     options.signalWhen = [&](const std::string &out, int console) {
         termios tio{};
-        if (when == "key")
+        if (c.when == "key")
             return tcgetattr(console, &tio) == 0 && (tio.c_lflag & ECHO) == 0;
-        if (when == "output")
+        if (c.when == "output")
             return out.find(start) == 0;
-        return e2e::unitSummary(unit->report()).find(when) != std::string::npos;
+        return e2e::unitSummary(unit->report()).find(c.when) != std::string::npos;
     };
     const testsupport::RunResult run = testsupport::runProgram(options);
 
@@ -152,7 +133,7 @@ TEST_P(Interrupt, EndsTheRunWithItsLineAndGivesBackConsoleAndPort)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Native, Interrupt, ::testing::ValuesIn(CASES),
+INSTANTIATE_TEST_SUITE_P(Native, Interrupt, ::testing::ValuesIn(cases()),
                          [](const ::testing::TestParamInfo<InterruptCase> &info) { return info.param.name; });
 
 } // namespace

@@ -50,9 +50,10 @@ std::vector<std::string> split(const std::string &text, const std::string &separ
 // "fpga:<bytes received>". E.g. "probe@115200 reply, version@115200+cts reply | fpga=1 fw=0".
 std::string unitSummary(const testsupport::Json &report);
 
-// The web package writer run where something already has the part file's name: a link to a
-// victim file, a link to nowhere, a FIFO, a directory. Links and FIFOs are removed, never
-// followed; a directory stops the run with the failure line and the key wait.
+// The web package writer run beside an older package, with nothing or something already at the
+// part file's name: a link to a victim file, a link to nowhere, a FIFO, a directory. Links and
+// FIFOs are removed, never followed; a directory stops the run with the failure line and the
+// key wait, the older package untouched.
 std::vector<std::string> plantedPartKinds();
 void runWithPlantedPart(ToolRunner &runner, const std::string &kind);
 

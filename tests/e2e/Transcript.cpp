@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "LumivaneFwUpgrade.h"
+#include "RunProgram.h"
 
 namespace transcript {
 
@@ -32,8 +33,12 @@ ImageFacts buildFacts(int index)
     ImageFacts facts;
     if (text != nullptr && ValidateFwAndConcatenateData(text)) {
         ComputeConcatenatedDataCheckSum();
+        uint64_t hash = 0xcbf29ce484222325ull;
+        for (int i = 0; i < gDataConcatenatedLenght; i++)
+            hash = (hash ^ flat[i]) * 0x100000001b3ull;
         facts = {gDataConcatenatedLenght, gDataConcatenatedCheckSum,
-                 fnv1a64(flat.data(), gDataConcatenatedLenght)};
+                 std::string(flat.begin(), flat.begin() + gDataConcatenatedLenght),
+                 format("%016llx", (unsigned long long)hash)};
     }
     free(text);
     gDataConcatenated = toolImage;
@@ -48,22 +53,7 @@ std::string standInWarning()
                           : "";
 }
 
-const long long DATA_BLOCK = 10240;
 const char CUT_MARK = '\x01';
-
-// "1%", then the value shown after each of the first `writes` whole writes; `shown` is left at
-// the last value shown ("1%" counts as 0).
-std::string percentagesAfterWrites(int length, long long writes, long long &shown)
-{
-    std::string text = "1%";
-    shown = 0;
-    for (long long sent = DATA_BLOCK; sent <= writes * DATA_BLOCK; sent += DATA_BLOCK) {
-        text += shown <= 9 ? "\b\b" : "\b\b\b";
-        shown = sent * 100 / length;
-        text += format("%lld%%", shown);
-    }
-    return text;
-}
 
 std::string upload(Stage stage, int length)
 {
@@ -72,15 +62,6 @@ std::string upload(Stage stage, int length)
 }
 
 } // namespace
-
-std::string fnv1a64(const uint8_t *bytes, size_t count)
-{
-    uint64_t hash = 0xcbf29ce484222325ull;
-    for (size_t i = 0; i < count; i++) {
-        hash = (hash ^ bytes[i]) * 0x100000001b3ull;
-    }
-    return format("%016llx", (unsigned long long)hash);
-}
 
 const ImageFacts &catalogueImage(int index)
 {
@@ -129,11 +110,6 @@ std::string configurationFailed(int com)
     return format("ERROR: COM%d configuration failed !", com);
 }
 
-std::string settingRate(int rate)
-{
-    return format("\r\nSetting baud rate at %d..........", rate);
-}
-
 std::string versionLines(int deviceCode, const std::string &model)
 {
     return "Checking firmware version ..............  2.01.05 \r\n" +
@@ -169,9 +145,14 @@ std::string sending(Stage stage)
 std::string percentages(int length)
 {
     // One update per 10,240-byte write; the last write, of 1 to 10,240 bytes, shows 100%.
-    long long shown = 0;
-    std::string text = percentagesAfterWrites(length, (length - 1) / DATA_BLOCK, shown);
-    return text + (shown <= 9 ? "\b\b" : "\b\b\b") + "100%";
+    std::string text = "1%";
+    for (long long sent = 10240, shown = 0;; sent += 10240) {
+        text += shown <= 9 ? "\b\b" : "\b\b\b";
+        shown = sent >= length ? 100 : sent * 100 / length;
+        text += format("%lld%%", shown);
+        if (shown == 100)
+            return text;
+    }
 }
 
 std::string cutTransfer(int length)
@@ -185,25 +166,17 @@ std::string resolveCutTransfers(const std::string &expected, const std::string &
     if (open == std::string::npos)
         return expected;
     const size_t close = expected.find(CUT_MARK, open + 1);
-    const int length = std::atoi(expected.substr(open + 1, close - open - 1).c_str());
+    const std::string whole = percentages(std::atoi(expected.c_str() + open + 1));
     const std::string before = expected.substr(0, open), after = expected.substr(close + 1);
-    std::string run = "<percentages of a cut transfer>";
+    // Any run of whole writes: the full percentages up to a backspace, short of the last write.
     if (actual.compare(0, before.size(), before) == 0 && actual.size() >= before.size() + after.size() &&
         actual.compare(actual.size() - after.size(), after.size(), after) == 0) {
         const std::string shown = actual.substr(before.size(), actual.size() - before.size() - after.size());
-        long long last = 0;
-        for (int writes = 0; writes * DATA_BLOCK < length; writes++) {
-            if (shown == percentagesAfterWrites(length, writes, last))
-                run = shown;
-        }
+        if (shown.size() < whole.size() && whole.compare(0, shown.size(), shown) == 0 &&
+            whole[shown.size()] == '\b')
+            return actual;
     }
-    return before + run + after;
-}
-
-std::string replyRefused(const std::string &received)
-{
-    return "\r\nExpected : SUCCESS  received : " + received +
-           "\r\n\r\nError: Expected response did  not matched !\r\n";
+    return before + "<percentages of a cut transfer>" + after;
 }
 
 std::string completeUpdate(int deviceCode, Side side, bool promptRecognised)
@@ -238,16 +211,17 @@ std::string webPackageConsole(const ImageFacts &image, bool written)
            PRESS_ANY_KEY;
 }
 
-std::string interrupted(CutShort what)
+std::string webPackage(const ImageFacts &image)
 {
-    static const char *const lines[] = {
-        "the update was stopped before any image was sent, the unit is unchanged.",
-        "the upload was cut short, the unit did not get a whole image and must be updated again !",
-        "the reboot wait was cut short, the unit's return was not checked.",
-        "the run had already ended.",
-        "the package was not written, FwToUpload.bin is unchanged.",
-    };
-    return std::string("\r\nINTERRUPTED: ") + lines[(int)what] + "\r\n";
+    // Lines of 928 base64 characters between CR LF, "=" written as "A".
+    testsupport::RunOptions base64;
+    base64.argv = {"/usr/bin/base64", "-w", "928"};
+    base64.stdinText = image.bytes;
+    std::string text =
+        format("NorVex\r\n418263\r\n1.0.8\r\n%u\r\n%d\r\n", (unsigned)image.checksum, image.length);
+    for (char c : testsupport::runProgram(base64).out)
+        text += c == '\n' ? "\r\n" : c == '=' ? "A" : std::string(1, c);
+    return text.substr(0, text.size() - 2);
 }
 
 std::string visible(const std::string &bytes)

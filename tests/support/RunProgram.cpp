@@ -15,44 +15,19 @@
 
 namespace testsupport {
 
-RunResult runProgram(const RunOptions &options)
+pid_t spawn(const RunOptions &options, int in, const std::string &out, const std::string &err)
 {
-    RunResult result;
-    if (options.argv.empty())
-        return result;
-    // Files, not pipes: a program that leaves a child behind holding its output would keep a
-    // pipe open for ever; and standard input from a file is there whole without a writer.
-    TempDir files;
-    const std::string in = files.file("stdin"), out = files.file("stdout"), err = files.file("stderr");
-    if (!writeFile(in, options.stdinText))
-        return result;
-
     std::vector<char *> argv;
     for (const std::string &arg : options.argv)
         argv.push_back(const_cast<char *>(arg.c_str()));
     argv.push_back(nullptr);
-
-    int console = -1, consoleSlave = -1;
-    termios raw{};
-    cfmakeraw(&raw);
-    if (options.stdinTerminal &&
-        openpty(&console, &consoleSlave, nullptr, options.rawTerminal ? &raw : nullptr, nullptr) != 0)
-        return result;
-
-    const auto start = std::chrono::steady_clock::now();
     const pid_t pid = fork();
-    if (pid < 0)
-        return result;
     if (pid == 0) {
         setpgid(0, 0); // its own group, so a time-out ends it and whatever it started
-        const int fdIn = options.stdinTerminal ? consoleSlave : open(in.c_str(), O_RDONLY);
         const int fdOut = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int fdErr = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (fdIn < 0 || fdOut < 0 || fdErr < 0 || dup2(fdIn, 0) < 0 || dup2(fdOut, 1) < 0 ||
-            dup2(fdErr, 2) < 0)
+        if (in < 0 || fdOut < 0 || fdErr < 0 || dup2(in, 0) < 0 || dup2(fdOut, 1) < 0 || dup2(fdErr, 2) < 0)
             _exit(126);
-        if (console >= 0)
-            close(console);
         for (const auto &[name, value] : options.env)
             value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
         if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0)
@@ -60,10 +35,35 @@ RunResult runProgram(const RunOptions &options)
         execv(argv[0], argv.data());
         _exit(127);
     }
-    result.started = true;
-    setpgid(pid, pid);
+    if (pid > 0)
+        setpgid(pid, pid);
+    return pid;
+}
+
+RunResult runProgram(const RunOptions &options)
+{
+    RunResult result;
+    // Files, not pipes: a program that leaves a child behind holding its output would keep a
+    // pipe open for ever; and standard input from a file is there whole without a writer.
+    TempDir files;
+    const std::string in = files.file("stdin"), out = files.file("stdout"), err = files.file("stderr");
+    int console = -1, fdIn = -1;
     if (options.stdinTerminal) {
-        close(consoleSlave);
+        termios raw{};
+        cfmakeraw(&raw);
+        if (openpty(&console, &fdIn, nullptr, options.rawTerminal ? &raw : nullptr, nullptr) != 0)
+            return result;
+        fcntl(console, F_SETFD, FD_CLOEXEC);
+    } else if (writeFile(in, options.stdinText)) {
+        fdIn = open(in.c_str(), O_RDONLY | O_CLOEXEC);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = options.argv.empty() ? -1 : spawn(options, fdIn, out, err);
+    close(fdIn);
+    if (pid < 0)
+        return result;
+    result.started = true;
+    if (options.stdinTerminal) {
         if (write(console, options.stdinText.data(), options.stdinText.size()) < 0)
             perror("console");
     }
@@ -84,7 +84,6 @@ RunResult runProgram(const RunOptions &options)
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.signaled = WIFSIGNALED(status);
     result.exitStatus = result.signaled ? WTERMSIG(status) : WEXITSTATUS(status);
     result.out = readFile(out);

@@ -1,6 +1,7 @@
 // Runs a program to its end with a given standard input, capturing what it writes, with a
 // time-out so that a hang becomes a failed test instead of a stuck suite.
 #pragma once
+#include <sys/types.h>
 #include <termios.h>
 
 #include <functional>
@@ -31,7 +32,6 @@ struct RunResult {
     bool timedOut = false;  // killed after timeoutMs
     bool signaled = false;  // ended by a signal
     int exitStatus = -1;    // exit status (0..255), or the signal number when signaled
-    double seconds = 0;     // wall time of the run
     std::string out;        // standard output, byte for byte
     std::string err;        // standard error
     termios consoleAfter{}; // the console's settings after the end (stdinTerminal)
@@ -41,5 +41,8 @@ struct RunResult {
 int openAsNobody(const std::string &path);
 
 RunResult runProgram(const RunOptions &options);
+// Starts options.argv in its own process group, with `in` as standard input and its output to the
+// files `out` and `err`; the process id, or -1.
+pid_t spawn(const RunOptions &options, int in, const std::string &out, const std::string &err);
 
 } // namespace testsupport

@@ -1,5 +1,7 @@
 #include "SimUnit.h"
 
+#include "RunProgram.h"
+
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -39,7 +41,7 @@ PortsDir::PortsDir() : ports_(dir_.path() + "/LumivaneFwUpgrade/ports")
 
 void PortsDir::name(int com, const std::string &devicePath) const
 {
-    const std::string entry = portPath(com);
+    const std::string entry = ports_ + "/com" + std::to_string(com);
     unlink(entry.c_str());
     if (symlink(devicePath.c_str(), entry.c_str()) != 0) {
         perror(entry.c_str());
@@ -49,12 +51,9 @@ void PortsDir::name(int com, const std::string &devicePath) const
 HeldPort::HeldPort(const std::string &path)
     : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
 {
-    if (fd_ >= 0 && flock(fd_, LOCK_SH | LOCK_NB) != 0) {
+    if (fd_ >= 0 && (flock(fd_, LOCK_SH | LOCK_NB) != 0 || ioctl(fd_, TIOCEXCL) != 0)) {
         close(fd_);
         fd_ = -1;
-    }
-    if (fd_ >= 0) {
-        ioctl(fd_, TIOCEXCL);
     }
 }
 
@@ -73,35 +72,22 @@ SimUnit::SimUnit(const PortsDir &ports, int com, std::vector<std::string> option
 }
 
 SimUnit::SimUnit(std::vector<std::string> options)
-    : args_{LUMIVANE_UNITSIM_PATH, "--report", files_.file("report.json")},
-      reportPath_(files_.file("report.json")), outPath_(files_.file("stdout")),
-      errPath_(files_.file("stderr"))
+    : args_{LUMIVANE_UNITSIM_PATH, "--report", files_.file("report.json")}
 {
     args_.insert(args_.end(), options.begin(), options.end());
 }
 
 bool SimUnit::start(int timeoutMs)
 {
-    std::vector<char *> argv;
-    for (const std::string &arg : args_) {
-        argv.push_back(const_cast<char *>(arg.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_ = fork();
-    if (pid_ == 0) {
-        const int in = open("/dev/null", O_RDONLY);
-        const int out = open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) {
-            _exit(126);
-        }
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
+    RunOptions options;
+    options.argv = args_;
+    const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    pid_ = spawn(options, in, files_.file("stdout"), files_.file("stderr"));
+    close(in);
     // unitsim prints its device path once the port is linked and its report written.
     const bool ready = pollFor(
         [this] {
-            const std::string out = readFile(outPath_);
+            const std::string out = readFile(files_.file("stdout"));
             slavePath_ = out.substr(0, out.find('\n'));
             return out.find('\n') != std::string::npos || reap(false);
         },
@@ -109,9 +95,9 @@ bool SimUnit::start(int timeoutMs)
     if (ready && pid_ > 0) {
         return true;
     }
-    error_ =
-        ready ? "unitsim ended at start (status " + std::to_string(exitStatus_) + "): " + readFile(errPath_)
-              : "unitsim did not become ready in time";
+    error_ = ready ? "unitsim ended at start (status " + std::to_string(exitStatus_) +
+                         "): " + readFile(files_.file("stderr"))
+                   : "unitsim did not become ready in time";
     stop();
     return false;
 }

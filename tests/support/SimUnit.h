@@ -1,11 +1,5 @@
 // Simulated units (the unitsim program) for the tests, on ports of a private ports directory,
 // and what they report.
-//
-//   testsupport::SimUnit unit({"--role", "rx", "--baud", "9600"});
-//   ASSERT_TRUE(unit.start()) << unit.error();         // unit.slavePath() exists once this returns
-//   ... run the tool with its port named after unit.slavePath() ...
-//   unit.stop();                                       // SIGTERM; the final report is written
-//   EXPECT_EQ(unit.report()["images"][0]["verdict"].str(), "ok");
 #pragma once
 #include "Json.h"
 #include "TempDir.h"
@@ -25,7 +19,6 @@ public:
     PortsDir();
     const std::string &configHome() const { return dir_.path(); }
     const std::string &path() const { return ports_; }
-    std::string portPath(int com) const { return ports_ + "/com" + std::to_string(com); }
     // Makes comN a symbolic link to the terminal at devicePath, replacing any earlier entry.
     void name(int com, const std::string &devicePath) const;
     std::pair<std::string, std::string> env() const { return {"XDG_CONFIG_HOME", configHome()}; }
@@ -66,7 +59,7 @@ public:
     bool stop(int timeoutMs = 5000);
 
     // The report as it is now (a null value while there is none).
-    Json report() const { return Json::parse(readFile(reportPath_)); }
+    Json report() const { return Json::parse(readFile(files_.file("report.json"))); }
     // Polls the report until `done` holds or timeoutMs passes; *last is the last report read.
     bool waitForReport(const std::function<bool(const Json &)> &done, int timeoutMs,
                        Json *last = nullptr) const;
@@ -80,7 +73,6 @@ private:
 
     TempDir files_;
     std::vector<std::string> args_;
-    std::string reportPath_, outPath_, errPath_;
     std::string slavePath_;
     std::string error_;
     pid_t pid_ = -1;

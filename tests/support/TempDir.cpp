@@ -1,33 +1,24 @@
 #include "TempDir.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <ftw.h>
 #include <sstream>
 #include <stdexcept>
 #include <unistd.h>
 
 namespace testsupport {
 
-namespace {
-int removeEntry(const char *path, const struct stat *, int, struct FTW *)
+TempDir::TempDir() : path_((std::filesystem::temp_directory_path() / "lumivane-test-XXXXXX").string())
 {
-    return ::remove(path);
-}
-} // namespace
-
-TempDir::TempDir()
-{
-    const char *base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/lumivane-test-XXXXXX";
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed for " + pattern);
-    path_ = pattern;
+    if (!mkdtemp(path_.data()))
+        throw std::runtime_error("mkdtemp failed for " + path_);
 }
 
 TempDir::~TempDir()
 {
-    nftw(path_.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
 }
 
 std::string readFile(const std::string &path)
