@@ -26,10 +26,4 @@ inline char *newHeapText(const uint8_t *data, size_t length, size_t spareZeros)
     return text;
 }
 
-// The input up to its first NUL, terminated and nothing more: a read past the NUL is caught.
-inline char *newTerminatedText(const uint8_t *data, size_t size)
-{
-    return newHeapText(data, strnlen((const char *)data, size), 1);
-}
-
 #endif

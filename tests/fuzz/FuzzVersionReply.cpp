@@ -48,7 +48,8 @@ bool oracle(const char *reply, VersionReply *version)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    char *reply = newTerminatedText(data, size);
+    // The input up to its first NUL, terminated and nothing more: a read past the NUL is caught.
+    char *reply = newHeapText(data, strnlen((const char *)data, size), 1);
     VersionReply version;
     bool parsed = parseVersionReply(reply, &version) == TRUE;
     VersionReply expected;

@@ -1,23 +1,7 @@
 #include "ImageTestSupport.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-
-#include "LumivaneFwUpgrade.h"
-
-void FlatImageTest::SetUp()
-{
-    // The spare bytes behind the image are zero, as the main flow allocates them.
-    gDataConcatenated = (uint8_t *)calloc(CONCAT_BUFFER_SIZE + 16, 1);
-    ASSERT_NE(gDataConcatenated, nullptr);
-}
-
-void FlatImageTest::TearDown()
-{
-    free(gDataConcatenated);
-    gDataConcatenated = nullptr;
-}
 
 BuildResult FlatImageTest::build(const std::string &text)
 {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "LumivaneFwUpgrade.h"
+
 struct BuildResult {
     bool ok;
     int length;
@@ -17,10 +19,14 @@ struct BuildResult {
 
 class FlatImageTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    // The spare bytes behind the image are zero, as the main flow allocates them.
+    FlatImageTest() : flat_(CONCAT_BUFFER_SIZE + 16) { gDataConcatenated = flat_.data(); }
+    ~FlatImageTest() override { gDataConcatenated = nullptr; }
     // Builds from a heap working copy (text + 16 zero bytes), as the callers do.
     BuildResult build(const std::string &text);
+
+private:
+    std::vector<uint8_t> flat_;
 };
 
 // One record line with its checksum, upper-case, ended by CR LF.

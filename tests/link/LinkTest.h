@@ -26,10 +26,8 @@ protected:
     // The commands the unit has taken so far, once it holds count of them.
     static testsupport::Json commands(const testsupport::SimUnit &unit, size_t count)
     {
-        testsupport::Json report;
-        unit.waitForReport([count](const testsupport::Json &r) { return r["commands"].size() >= count; },
-                           5000, &report);
-        return report["commands"];
+        const auto holdsAll = [count](const testsupport::Json &r) { return r["commands"].size() >= count; };
+        return unit.waitForReport(holdsAll, 5000)["commands"];
     }
 
     testsupport::PortsDir ports;

@@ -31,14 +31,10 @@ public:
         tio.c_cflag = crtscts ? tio.c_cflag | CRTSCTS : tio.c_cflag & ~CRTSCTS;
         ASSERT_EQ(tcsetattr(fd_, TCSANOW, &tio), 0);
     }
-    void send(const std::string &bytes)
-    {
-        ASSERT_EQ(write(fd_, bytes.data(), bytes.size()), ssize_t(bytes.size()));
-    }
     // Sends a command, then takes everything until the line stays silent for 300 ms.
     std::string exchange(const std::string &command)
     {
-        send(command);
+        EXPECT_EQ(write(fd_, command.data(), command.size()), ssize_t(command.size()));
         std::string reply;
         pollfd p{fd_, POLLIN, 0};
         char buffer[4096];

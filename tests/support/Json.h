@@ -22,7 +22,6 @@ public:
         return document.is_discarded() ? Json() : Json(std::move(document));
     }
 
-    bool isNull() const { return value_.is_null(); }
     Json operator[](const std::string &key) const
     {
         return Json(value_.is_object() ? value_.value(key, nlohmann::json()) : nlohmann::json());

@@ -15,6 +15,17 @@
 
 namespace testsupport {
 
+bool pollFor(const std::function<bool()> &done, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
 pid_t spawn(const RunOptions &options, int in, const std::string &out, const std::string &err)
 {
     std::vector<char *> argv;
@@ -57,32 +68,28 @@ RunResult runProgram(const RunOptions &options)
     } else if (writeFile(in, options.stdinText)) {
         fdIn = open(in.c_str(), O_RDONLY | O_CLOEXEC);
     }
-    const auto start = std::chrono::steady_clock::now();
     const pid_t pid = options.argv.empty() ? -1 : spawn(options, fdIn, out, err);
     close(fdIn);
     if (pid < 0)
         return result;
     result.started = true;
-    if (options.stdinTerminal) {
-        if (write(console, options.stdinText.data(), options.stdinText.size()) < 0)
-            perror("console");
-    }
+    if (options.stdinTerminal && write(console, options.stdinText.data(), options.stdinText.size()) < 0)
+        perror("console");
 
     int status = 0;
     bool signalSent = options.signal == 0;
-    const auto deadline = start + std::chrono::milliseconds(options.timeoutMs);
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (!signalSent && options.signalWhen(readFile(out), console)) {
-            kill(pid, options.signal);
-            signalSent = true;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            result.timedOut = true;
-            kill(-pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    result.timedOut = !pollFor(
+        [&] {
+            if (!signalSent && options.signalWhen(readFile(out), console)) {
+                kill(pid, options.signal);
+                signalSent = true;
+            }
+            return waitpid(pid, &status, WNOHANG) != 0;
+        },
+        options.timeoutMs);
+    if (result.timedOut) {
+        kill(-pid, SIGKILL);
+        waitpid(pid, &status, 0);
     }
     result.signaled = WIFSIGNALED(status);
     result.exitStatus = result.signaled ? WTERMSIG(status) : WEXITSTATUS(status);

@@ -41,6 +41,8 @@ struct RunResult {
 int openAsNobody(const std::string &path);
 
 RunResult runProgram(const RunOptions &options);
+// Polls, every 5 ms, until done() holds (true) or timeoutMs passes (false).
+bool pollFor(const std::function<bool()> &done, int timeoutMs);
 // Starts options.argv in its own process group, with `in` as standard input and its output to the
 // files `out` and `err`; the process id, or -1.
 pid_t spawn(const RunOptions &options, int in, const std::string &out, const std::string &err);

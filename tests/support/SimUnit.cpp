@@ -2,36 +2,15 @@
 
 #include "RunProgram.h"
 
-#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace testsupport {
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Polls until done() holds or timeoutMs passes.
-bool pollFor(const std::function<bool()> &done, int timeoutMs)
-{
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
-} // namespace
 
 PortsDir::PortsDir() : ports_(dir_.path() + "/LumivaneFwUpgrade/ports")
 {
@@ -130,17 +109,11 @@ bool SimUnit::stop(int timeoutMs)
     return exitStatus_ == 0;
 }
 
-bool SimUnit::waitForReport(const std::function<bool(const Json &)> &done, int timeoutMs, Json *last) const
+Json SimUnit::waitForReport(const std::function<bool(const Json &)> &done, int timeoutMs) const
 {
-    return pollFor(
-        [&] {
-            const Json current = report();
-            if (last) {
-                *last = current;
-            }
-            return !current.isNull() && done(current);
-        },
-        timeoutMs);
+    Json current;
+    pollFor([&] { return done(current = report()); }, timeoutMs);
+    return current;
 }
 
 } // namespace testsupport

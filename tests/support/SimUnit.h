@@ -60,9 +60,8 @@ public:
 
     // The report as it is now (a null value while there is none).
     Json report() const { return Json::parse(readFile(files_.file("report.json"))); }
-    // Polls the report until `done` holds or timeoutMs passes; *last is the last report read.
-    bool waitForReport(const std::function<bool(const Json &)> &done, int timeoutMs,
-                       Json *last = nullptr) const;
+    // Polls the report until `done` holds or timeoutMs passes: the last report read.
+    Json waitForReport(const std::function<bool(const Json &)> &done, int timeoutMs) const;
 
     const std::string &slavePath() const { return slavePath_; }
     // Why start() failed: unitsim's own message.
