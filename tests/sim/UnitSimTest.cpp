@@ -31,14 +31,16 @@ public:
         tio.c_cflag = crtscts ? tio.c_cflag | CRTSCTS : tio.c_cflag & ~CRTSCTS;
         ASSERT_EQ(tcsetattr(fd_, TCSANOW, &tio), 0);
     }
-    // Sends a command, then takes everything until the line stays silent for 300 ms.
+    // Sends a command, then takes everything until the line stays silent: 2 s before the
+    // reply's first byte (a loaded machine may run the unit late), 300 ms after any byte.
     std::string exchange(const std::string &command)
     {
         EXPECT_EQ(write(fd_, command.data(), command.size()), ssize_t(command.size()));
         std::string reply;
         pollfd p{fd_, POLLIN, 0};
         char buffer[4096];
-        for (ssize_t n; poll(&p, 1, 300) > 0 && (n = read(fd_, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t n;
+             poll(&p, 1, reply.empty() ? 2000 : 300) > 0 && (n = read(fd_, buffer, sizeof buffer)) > 0;) {
             reply.append(buffer, size_t(n));
         }
         return reply;
