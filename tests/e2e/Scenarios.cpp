@@ -38,7 +38,7 @@ const std::vector<Scenario> &scenarios()
         shown += i < 190 ? "\\xFF" : "";
     }
     const Reboot NO = Reboot::NotReached;
-    const int txLength = catalogueImage(fpgaImageIndex(1, Side::TX)).length;
+    const int txLength = catalogueImage(3).length; // the FPGA image of a TX unit of device code 1
     const std::string asked = announcement() + DISCOVERY_FAILED;
     auto portAndRate = [&](int com, int rate) {
         return asked + openingPort(com) + PORT_OPENED + "\r\nSetting baud rate at " + std::to_string(rate) +
@@ -214,23 +214,20 @@ void runScenario(ToolRunner &runner, const Scenario &row)
         GTEST_SKIP() << "only a stand-in build refuses other units";
     }
     const bool waits = row.reboot != Reboot::NotReached;
-    std::vector<int> ports;
-    std::vector<std::unique_ptr<testsupport::SimUnit>> units;
+    std::map<int, std::unique_ptr<testsupport::SimUnit>> units;
     std::vector<std::unique_ptr<testsupport::HeldPort>> heldPorts;
+    const std::vector<std::string> reboot = rebootOptions(row.reboot, runner.realRebootWait());
     for (const std::string &unit : split(row.units, "; ")) {
         const size_t colon = unit.find(':');
         std::vector<std::string> options =
             split(colon == std::string::npos ? "" : unit.substr(colon + 1), " ");
+        options.insert(options.end(), reboot.begin(), reboot.end());
         options.erase(std::remove(options.begin(), options.end(), ""), options.end());
-        for (const std::string &option : rebootOptions(row.reboot, runner.realRebootWait())) {
-            options.push_back(option);
-        }
-        ports.push_back(std::stoi(unit));
-        units.push_back(std::make_unique<testsupport::SimUnit>(options));
-        ASSERT_TRUE(units.back()->start()) << units.back()->error();
-        runner.namePort(ports.back(), units.back()->slavePath());
+        auto &sim = units[std::stoi(unit)] = std::make_unique<testsupport::SimUnit>(options);
+        ASSERT_TRUE(sim->start()) << sim->error();
+        runner.namePort(std::stoi(unit), sim->slavePath());
         if (unit.find(" held") != std::string::npos) {
-            heldPorts.push_back(std::make_unique<testsupport::HeldPort>(units.back()->slavePath()));
+            heldPorts.push_back(std::make_unique<testsupport::HeldPort>(sim->slavePath()));
             ASSERT_TRUE(heldPorts.back()->ok()) << unit;
         }
     }
@@ -243,9 +240,9 @@ void runScenario(ToolRunner &runner, const Scenario &row)
     EXPECT_EQ(run.exitStatus, row.exitStatus);
     EXPECT_EQ(run.err, runner.expectedErrorOutput(waits));
     std::map<int, std::string> seen;
-    for (size_t i = 0; i < units.size(); i++) {
-        EXPECT_TRUE(units[i]->stop()) << "unit on COM" << ports[i] << " did not end cleanly";
-        seen[ports[i]] = std::to_string(ports[i]) + ": " + unitSummary(units[i]->report());
+    for (const auto &[port, unit] : units) {
+        EXPECT_TRUE(unit->stop()) << "unit on COM" << port << " did not end cleanly";
+        seen[port] = std::to_string(port) + ": " + unitSummary(unit->report());
     }
     for (const std::string &expected : split(row.seen, "; ")) {
         EXPECT_EQ(seen[std::stoi(expected)], expected);

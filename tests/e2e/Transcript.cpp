@@ -71,11 +71,6 @@ const ImageFacts &catalogueImage(int index)
     return facts.at(index);
 }
 
-int fpgaImageIndex(int deviceCode, Side side)
-{
-    return (deviceCode == DEVICE_XC7A100_484 ? 1 : 3) + (side == Side::TX ? 0 : 1);
-}
-
 bool standInBuild()
 {
 #ifdef LUMIVANE_STANDIN_IMAGES
@@ -163,12 +158,13 @@ std::string resolveCutTransfers(const std::string &expected, const std::string &
 
 std::string completeUpdate(int deviceCode, Side side, bool promptRecognised)
 {
-    std::string text =
-        PRODUCT_ACCEPTED + (deviceCode == DEVICE_XC7A100_484 ? "ENG. SAMPLE detected\r\n" : "") +
-        identified(side) +
-        upload(Stage::ProgrammableLogic, catalogueImage(fpgaImageIndex(deviceCode, side)).length) +
-        upload(Stage::Firmware, catalogueImage(0).length) +
-        " OK\n\r\n\rPlease wait while the unit is rebooting ........... ";
+    std::string text = PRODUCT_ACCEPTED +
+                       (deviceCode == DEVICE_XC7A100_484 ? "ENG. SAMPLE detected\r\n" : "") +
+                       identified(side) +
+                       upload(Stage::ProgrammableLogic,
+                              catalogueImage((deviceCode == DEVICE_XC7A100_484 ? 1 : 3) + (int)side).length) +
+                       upload(Stage::Firmware, catalogueImage(0).length) +
+                       " OK\n\r\n\rPlease wait while the unit is rebooting ........... ";
     for (int i = 0; i < 46; i++) {
         text += format("%3d%%\b\b\b\b", i * 100 / 46);
     }

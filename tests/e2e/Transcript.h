@@ -5,8 +5,7 @@
 
 namespace transcript {
 
-// The tool's flat image of a catalogue entry (0: microcontroller, 1..4: FPGA); FNV-1a 64 as unitsim reports
-// it.
+// The tool's flat image of a catalogue entry (0: microcontroller, 1..4: FPGA).
 struct ImageFacts {
     int length = 0;
     uint32_t checksum = 0;
@@ -14,9 +13,8 @@ struct ImageFacts {
 };
 const ImageFacts &catalogueImage(int index);
 
-enum class Side { TX, RX };
+enum class Side { TX, RX }; // the FPGA catalogue entry of a side follows that of TX
 enum class Stage { ProgrammableLogic, Firmware };
-int fpgaImageIndex(int deviceCode, Side side);
 bool standInBuild();
 
 inline const std::string OK_LINE = "OK\r\n", FAILED_LINE = "FAILED\r\n";
