@@ -45,7 +45,6 @@ ImageFacts buildFacts(int index)
     return facts;
 }
 
-// The warning line of a build that carries stand-in images.
 std::string standInWarning()
 {
     return standInBuild() ? "WARNING: this build carries stand-in firmware images, made for the simulated "
@@ -57,8 +56,10 @@ const char CUT_MARK = '\x01';
 
 std::string upload(Stage stage, int length)
 {
-    return preparing(stage) + OK_LINE + sending(stage) + percentages(length) +
-           (stage == Stage::ProgrammableLogic ? OK_LINE : "");
+    return preparing(stage) + OK_LINE +
+           (stage == Stage::ProgrammableLogic ? "Sending Programmable Logic data ................... "
+                                              : "Sending data ...................................... ") +
+           percentages(length) + (stage == Stage::ProgrammableLogic ? OK_LINE : "");
 }
 
 } // namespace
@@ -68,11 +69,6 @@ const ImageFacts &catalogueImage(int index)
     static std::vector<ImageFacts> facts = {buildFacts(0), buildFacts(1), buildFacts(2), buildFacts(3),
                                             buildFacts(4)};
     return facts.at(index);
-}
-
-int fpgaImageIndex(int deviceCode, Side side)
-{
-    return (deviceCode == DEVICE_XC7A100_484 ? 1 : 3) + (side == Side::TX ? 0 : 1);
 }
 
 bool standInBuild()
@@ -105,11 +101,6 @@ std::string openFailed(int com)
     return format("ERROR: Opening COM%d failed !", com);
 }
 
-std::string configurationFailed(int com)
-{
-    return format("ERROR: COM%d configuration failed !", com);
-}
-
 std::string versionLines(int deviceCode, const std::string &model)
 {
     return "Checking firmware version ..............  2.01.05 \r\n" +
@@ -117,15 +108,8 @@ std::string versionLines(int deviceCode, const std::string &model)
                   deviceCode);
 }
 
-std::string productAccepted(int deviceCode)
-{
-    return std::string("Checking product .......... ") +
-           (deviceCode == DEVICE_XC7A100_484 ? "ENG. SAMPLE detected\r\n" : "");
-}
-
 std::string identified(Side side)
 {
-    // Whichever text matched, the first-generation identity of that side is shown.
     return side == Side::TX ? "TX OK\r\nNorvex 6G SDI EXTENDER TX\r\n>>\r\n"
                             : "RX OK\r\nNorvex 6G SDI EXTENDER RX\r\n>>\r\n";
 }
@@ -134,12 +118,6 @@ std::string preparing(Stage stage)
 {
     return stage == Stage::ProgrammableLogic ? "Preparing to Upload Programmable Logic ............ "
                                              : "Preparing to Upload Firmware ...................... ";
-}
-
-std::string sending(Stage stage)
-{
-    return stage == Stage::ProgrammableLogic ? "Sending Programmable Logic data ................... "
-                                             : "Sending data ...................................... ";
 }
 
 std::string percentages(int length)
@@ -168,7 +146,6 @@ std::string resolveCutTransfers(const std::string &expected, const std::string &
     const size_t close = expected.find(CUT_MARK, open + 1);
     const std::string whole = percentages(std::atoi(expected.c_str() + open + 1));
     const std::string before = expected.substr(0, open), after = expected.substr(close + 1);
-    // Any run of whole writes: the full percentages up to a backspace, short of the last write.
     if (actual.compare(0, before.size(), before) == 0 && actual.size() >= before.size() + after.size() &&
         actual.compare(actual.size() - after.size(), after.size(), after) == 0) {
         const std::string shown = actual.substr(before.size(), actual.size() - before.size() - after.size());
@@ -181,11 +158,13 @@ std::string resolveCutTransfers(const std::string &expected, const std::string &
 
 std::string completeUpdate(int deviceCode, Side side, bool promptRecognised)
 {
-    std::string text =
-        productAccepted(deviceCode) + identified(side) +
-        upload(Stage::ProgrammableLogic, catalogueImage(fpgaImageIndex(deviceCode, side)).length) +
-        upload(Stage::Firmware, catalogueImage(0).length) +
-        " OK\n\r\n\rPlease wait while the unit is rebooting ........... ";
+    std::string text = PRODUCT_ACCEPTED +
+                       (deviceCode == DEVICE_XC7A100_484 ? "ENG. SAMPLE detected\r\n" : "") +
+                       identified(side) +
+                       upload(Stage::ProgrammableLogic,
+                              catalogueImage((deviceCode == DEVICE_XC7A100_484 ? 1 : 3) + (int)side).length) +
+                       upload(Stage::Firmware, catalogueImage(0).length) +
+                       " OK\n\r\n\rPlease wait while the unit is rebooting ........... ";
     for (int i = 0; i < 46; i++) {
         text += format("%3d%%\b\b\b\b", i * 100 / 46);
     }
@@ -213,7 +192,6 @@ std::string webPackageConsole(const ImageFacts &image, bool written)
 
 std::string webPackage(const ImageFacts &image)
 {
-    // Lines of 928 base64 characters between CR LF, "=" written as "A".
     testsupport::RunOptions base64;
     base64.argv = {"/usr/bin/base64", "-w", "928"};
     base64.stdinText = image.bytes;

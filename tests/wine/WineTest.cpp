@@ -73,7 +73,7 @@ TEST(ManualEntryUnderWine, APortThatRefusesItsSettings)
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitStatus, 255);
     EXPECT_EQ(visible(run.out), visible(announcement() + DISCOVERY_FAILED + openingPort(33) +
-                                        configurationFailed(33) + PRESS_ANY_KEY));
+                                        "ERROR: COM33 configuration failed !" + PRESS_ANY_KEY));
 }
 
 TEST(WebPackageUnderWine, PackageAndConsoleAreTheNativeProgramsByteForByte)
