@@ -24,25 +24,35 @@ TEST_P(WebPackage, WrittenWholeWithPartFileRemovedNeverFollowedOrStopsTheRunWith
 INSTANTIATE_TEST_SUITE_P(Native, WebPackage, ::testing::ValuesIn(e2e::plantedPartKinds()),
                          [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
 
-// One byte, then a record at address 1: an image of length 1, whose two padding characters
-// are both written as "A".
-TEST_F(FlatImageTest, WebPackageOfOneByteWritesBothPaddingCharactersAsA)
+// Images of one byte (base64 ends in "==", both padding characters written as "A") and of
+// one whole triple that encodes to "+/+/" (no padding: the last triple is a full one). A
+// record at the image's length ends each: the length is that record's address.
+TEST_F(FlatImageTest, WebPackageOfShortImagesPadsAndEncodesTheLastTriple)
 {
-    const std::string text = hexRecord(0, 0, {0x5A}) + hexRecord(0, 1, {0x00}) + hexRecord(1, 0, {});
-    testsupport::TempDir dir;
-    char previous[4096];
-    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-    ASSERT_EQ(chdir(dir.path().c_str()), 0);
-    ASSERT_NE(freopen("/dev/null", "r", stdin), nullptr);
-    gHexFirmware = (char *)calloc(text.size() + 16, 1);
-    memcpy(gHexFirmware, text.data(), text.size());
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(createFirmwareFileForWeb(), TRUE) << testing::internal::GetCapturedStdout();
-    free(gHexFirmware);
-    gHexFirmware = nullptr;
-    ASSERT_EQ(chdir(previous), 0);
-    EXPECT_EQ(testsupport::readFile(dir.file("FwToUpload.bin")),
-              transcript::webPackage({1, (uint32_t)-0x5A, "\x5A", ""}));
+    for (const std::string bytes : {"\x5A", "\xFB\xFF\xBF"}) {
+        const std::vector<uint8_t> data(bytes.begin(), bytes.end());
+        uint32_t sum = 0;
+        for (uint8_t byte : data)
+            sum += byte;
+        const std::string text =
+            hexRecord(0, 0, data) + hexRecord(0, (uint16_t)data.size(), {0x00}) + hexRecord(1, 0, {});
+        testsupport::TempDir dir;
+        char previous[4096];
+        ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+        ASSERT_EQ(chdir(dir.path().c_str()), 0);
+        ASSERT_NE(freopen("/dev/null", "r", stdin), nullptr);
+        gHexFirmware = (char *)calloc(text.size() + 16, 1);
+        memcpy(gHexFirmware, text.data(), text.size());
+        testing::internal::CaptureStdout();
+        const BOOL written = createFirmwareFileForWeb();
+        const std::string console = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(written, TRUE) << console;
+        free(gHexFirmware);
+        gHexFirmware = nullptr;
+        ASSERT_EQ(chdir(previous), 0);
+        EXPECT_EQ(testsupport::readFile(dir.file("FwToUpload.bin")),
+                  transcript::webPackage({(int)data.size(), 0u - sum, bytes, ""}));
+    }
 }
 
 } // namespace
