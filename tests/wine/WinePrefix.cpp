@@ -15,11 +15,15 @@ std::string windowsProgram(const std::string &name)
 
 WinePrefix::WinePrefix()
 {
-    for (int com = 1; com <= LAST_PORT; com++)
-        namePort(com, "");
+    nameNoPort();
 }
 
 WinePrefix::~WinePrefix()
+{
+    nameNoPort();
+}
+
+void WinePrefix::nameNoPort()
 {
     for (int com = 1; com <= LAST_PORT; com++)
         namePort(com, "");

@@ -29,6 +29,9 @@ public:
     // wait needs CLOSING_KEY, or it is still running at the time-out (timedOut).
     testsupport::RunResult run(const std::string &program, const std::string &keys, int timeoutMs,
                                const std::string &workDir = "") const;
+
+private:
+    void nameNoPort(); // every port absent
 };
 
 // The scenarios played by the Windows build: the same rows and transcripts as the native runs,
