@@ -28,15 +28,20 @@ bool commandKindFromName(const std::string &name, CommandKind &kind)
 
 CommandKind classifyCommand(const std::string &text)
 {
-    if (text == "%help -c version")
+    if (text == "%help -c version") {
         return CommandKind::Probe;
-    if (text == "%fw -v")
+    }
+    if (text == "%fw -v") {
         return CommandKind::Version;
-    if (text == "%fw -p")
+    }
+    if (text == "%fw -p") {
         return CommandKind::Identity;
-    if (startsWith(text, "%fw -l "))
+    }
+    if (startsWith(text, "%fw -l ")) {
         return CommandKind::FpgaUpload;
-    if (startsWith(text, "%fw -h "))
+    }
+    if (startsWith(text, "%fw -h ")) {
         return CommandKind::FwUpload;
+    }
     return CommandKind::Unknown;
 }

@@ -15,12 +15,15 @@ const char kProbeReply[] = "version\n\r   version <no parameters> {Get the curre
 
 std::string identityText(const std::string &role)
 {
-    if (role == "tx2")
+    if (role == "tx2") {
         return "Norvex 6G SDI EXT PELLIMORA-B TX\r\n>>";
-    if (role == "rx")
+    }
+    if (role == "rx") {
         return "Norvex 6G SDI EXTENDER RX\r\n>>";
-    if (role == "rx2")
+    }
+    if (role == "rx2") {
         return "Norvex 6G SDI EXT PELLIMORA-B RX\r\n>>";
+    }
     return "Norvex 6G SDI EXTENDER TX\r\n>>";
 }
 
@@ -43,22 +46,26 @@ std::string hugeText(uint64_t size)
     static const std::string line = "Norvex 6G SDI EXTENDER TX diagnostic dump 0123456789ABCDEF\r\n";
     std::string out;
     out.reserve(size);
-    while (out.size() < size)
+    while (out.size() < size) {
         out.append(line, 0, std::min<uint64_t>(line.size(), size - out.size()));
+    }
     return out;
 }
 
 bool parseDecimal(const std::string &text, uint64_t max, uint64_t &value)
 {
-    if (text.empty() || text.size() > 20)
+    if (text.empty() || text.size() > 20) {
         return false;
+    }
     value = 0;
     for (char c : text) {
-        if (c < '0' || c > '9')
+        if (c < '0' || c > '9') {
             return false;
+        }
         value = value * 10 + uint64_t(c - '0');
-        if (value > max)
+        if (value > max) {
             return false;
+        }
     }
     return true;
 }
@@ -96,8 +103,9 @@ std::string Console::answer(CommandKind kind, std::string reply, bool overridden
         report_.faults.push_back(FaultRecord{now, "silent", name});
         return "silent";
     }
-    if (overridden)
+    if (overridden) {
         report_.faults.push_back(FaultRecord{now, "reply", name});
+    }
     if (options_.hugeReply[k]) {
         reply = hugeText(*options_.hugeReply[k]);
         report_.faults.push_back(
@@ -110,8 +118,9 @@ std::string Console::answer(CommandKind kind, std::string reply, bool overridden
     std::string how = "reply";
     if (options_.garbageTo[k] || line.rate != rate_) {
         // At another rate this is no fault of the unit: it is what the line makes of its reply.
-        if (options_.garbageTo[k])
+        if (options_.garbageTo[k]) {
             report_.faults.push_back(FaultRecord{now, "garbage", name});
+        }
         reply = garble(reply, line.rate, rate_);
         how = "garbage";
     }
@@ -156,8 +165,9 @@ void Console::onInput(const uint8_t *bytes, size_t count, uint64_t now, const Li
         const bool complete = parser_.feed(*bytes, frame);
         ++bytes;
         --count;
-        if (complete)
+        if (complete) {
             handleFrame(frame, now, line);
+        }
     }
 }
 
@@ -167,8 +177,9 @@ bool Console::parseUpload(const std::string &text, uint32_t &checksum, uint64_t 
     const size_t blank = args.find(' ');
     uint64_t sum = 0;
     if (blank == std::string::npos || !parseDecimal(args.substr(0, blank), UINT32_MAX, sum) ||
-        !parseDecimal(args.substr(blank + 1), kMaxImageLength, length))
+        !parseDecimal(args.substr(blank + 1), kMaxImageLength, length)) {
         return false;
+    }
     checksum = uint32_t(sum);
     return true;
 }
@@ -223,10 +234,11 @@ void Console::startImage(CommandKind kind, uint32_t checksum, uint64_t length, u
     stallDone_ = false;
     stallUntil_ = 0;
     checkTransferPoints(now);
-    if (length == 0)
+    if (length == 0) {
         finishImage(now, line);
-    else
+    } else {
         changed(now);
+    }
 }
 
 size_t Console::takeImage(const uint8_t *bytes, size_t count, uint64_t now, const LineSettings &line,
@@ -242,14 +254,16 @@ size_t Console::takeImage(const uint8_t *bytes, size_t count, uint64_t now, cons
     image.flowOk = image.flowOk && line.crtscts;
     const size_t taken = size_t(std::min<uint64_t>(count, image.announcedLength - image.bytesReceived));
     image.take(bytes, taken);
-    if (carriedAhead)
+    if (carriedAhead) {
         image.writeWaitUs += double(taken) * byteTimeUs(line.rate);
+    }
     image.lastByteUs = now;
     checkTransferPoints(now);
-    if (image.bytesReceived == image.announcedLength)
+    if (image.bytesReceived == image.announcedLength) {
         finishImage(now, line);
-    else if (now - lastWriteUs_ >= kReportIntervalUs)
+    } else if (now - lastWriteUs_ >= kReportIntervalUs) {
         changed(now);
+    }
     return taken;
 }
 
@@ -277,22 +291,24 @@ void Console::finishImage(uint64_t now, const LineSettings &line)
     ImageRecord &image = report_.images.back();
     const CommandKind kind = image.stage == "fpga" ? CommandKind::FpgaImage : CommandKind::FwImage;
     const bool checksumOk = image.checksum == image.announcedChecksum;
-    if (!image.rateOk)
+    if (!image.rateOk) {
         image.verdict = "wrong-rate";
-    else if (!checksumOk)
+    } else if (!checksumOk) {
         image.verdict = "checksum-mismatch";
-    else if (!image.flowOk)
+    } else if (!image.flowOk) {
         image.verdict = "no-flow-control";
-    else
+    } else {
         image.verdict = "ok";
+    }
 
     // Bytes that crossed a line at the wrong rate are not the bytes that were sent.
     const bool good = checksumOk && image.rateOk;
     const bool overridden = options_.reply[size_t(kind)].has_value();
-    if (good)
+    if (good) {
         answer(kind, "SUCCESS", now, line);
-    else
+    } else {
         answer(kind, "CHECKSUM ERROR", false, now, line);
+    }
 
     mode_ = Mode::Commands;
     report_.state = "ready";
@@ -309,14 +325,16 @@ void Console::finishImage(uint64_t now, const LineSettings &line)
 void Console::onPortClosed()
 {
     parser_.reset();
-    if (promptDone_ && options_.exitAfterPrompt)
+    if (promptDone_ && options_.exitAfterPrompt) {
         finished_ = true;
+    }
 }
 
 void Console::onTime(uint64_t now, const LineSettings &line)
 {
-    if (stallUntil_ && now >= stallUntil_)
+    if (stallUntil_ && now >= stallUntil_) {
         stallUntil_ = 0;
+    }
     if (options_.chatter && now >= chatterAt_) {
         // A device of another kind: it talks at whatever rate the port runs.
         outbox_.send(kChatterLine);
@@ -339,27 +357,32 @@ void Console::onTime(uint64_t now, const LineSettings &line)
             report_.promptUs = now;
             outbox_.send(garbledUnlessAt(options_.prompt, line));
         }
-        if (options_.exitAfterPrompt)
+        if (options_.exitAfterPrompt) {
             exitAt_ = now + options_.exitLingerMs * 1000;
+        }
         changed(now);
     }
-    if (exitAt_ && now >= exitAt_)
+    if (exitAt_ && now >= exitAt_) {
         finished_ = true;
+    }
 }
 
 size_t Console::inputLimit(uint64_t now) const
 {
-    if (mode_ != Mode::Image)
+    if (mode_ != Mode::Image) {
         return SIZE_MAX;
-    if (now < stallUntil_)
+    }
+    if (now < stallUntil_) {
         return 0;
+    }
     const ImageRecord &image = report_.images.back();
     uint64_t limit = image.announcedLength - image.bytesReceived;
     // Stop exactly at a stall or disconnect point, so the fault happens after K bytes, not later.
     for (const TransferPoint *point : {&options_.stall, &options_.disconnect}) {
         if (stageMatches(*point, image.stage) && point->afterBytes > image.bytesReceived &&
-            !(point == &options_.stall && stallDone_))
+            !(point == &options_.stall && stallDone_)) {
             limit = std::min(limit, point->afterBytes - image.bytesReceived);
+        }
     }
     return size_t(limit);
 }
@@ -369,8 +392,9 @@ uint64_t Console::nextWake() const
     uint64_t wake = 0;
     for (uint64_t at : {bannerAt_, mode_ == Mode::Rebooting ? promptAt_ : 0, exitAt_, stallUntil_,
                         options_.chatter ? chatterAt_ : 0}) {
-        if (at && (!wake || at < wake))
+        if (at && (!wake || at < wake)) {
             wake = at;
+        }
     }
     return wake;
 }

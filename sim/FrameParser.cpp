@@ -12,8 +12,9 @@ bool FrameParser::complete(Frame &frame)
 bool FrameParser::feed(uint8_t byte, Frame &frame)
 {
     if (afterLf_) {
-        if (byte == '\r')
+        if (byte == '\r') {
             return complete(frame);
+        }
         // The line ended with LF alone: finish it and let this byte begin the next one.
         complete(frame);
         take(byte, frame);
@@ -29,12 +30,14 @@ bool FrameParser::take(uint8_t byte, Frame &frame)
         return false;
     }
     // Stray CR between frames carries no command.
-    if (line_.empty() && byte == '\r')
+    if (line_.empty() && byte == '\r') {
         return false;
+    }
     line_ += char(byte);
     // An endless line (noise, an image nobody announced) is cut so it cannot grow without bound.
-    if (line_.size() > kMaxLine)
+    if (line_.size() > kMaxLine) {
         return complete(frame);
+    }
     return false;
 }
 

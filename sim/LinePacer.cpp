@@ -17,8 +17,9 @@ void LinePacer::start(uint64_t now)
 
 size_t LinePacer::allowance(uint64_t now) const
 {
-    if (!running_ || byteUs_ <= 0)
+    if (!running_ || byteUs_ <= 0) {
         return running_ ? SIZE_MAX : 0;
+    }
     const double slack = double(now) - busyUntil_;
     return slack <= 0 ? 0 : size_t(std::floor(slack / byteUs_));
 }

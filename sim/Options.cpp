@@ -102,13 +102,15 @@ const char kHelp[] =
 
 bool parseUnsigned(const std::string &text, uint64_t max, uint64_t &value)
 {
-    if (text.empty() || text[0] < '0' || text[0] > '9')
+    if (text.empty() || text[0] < '0' || text[0] > '9') {
         return false;
+    }
     errno = 0;
     char *end = nullptr;
     unsigned long long parsed = std::strtoull(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || parsed > max)
+    if (errno != 0 || *end != '\0' || parsed > max) {
         return false;
+    }
     value = parsed;
     return true;
 }
@@ -116,8 +118,9 @@ bool parseUnsigned(const std::string &text, uint64_t max, uint64_t &value)
 bool splitKindValue(const std::string &arg, CommandKind &kind, std::string &value)
 {
     size_t eq = arg.find('=');
-    if (eq == std::string::npos)
+    if (eq == std::string::npos) {
         return false;
+    }
     value = arg.substr(eq + 1);
     return commandKindFromName(arg.substr(0, eq), kind);
 }
@@ -128,22 +131,24 @@ bool parseTransferPoint(std::string arg, bool withMs, TransferPoint &point)
     size_t colon = arg.find(':');
     if (colon != std::string::npos) {
         std::string stage = arg.substr(0, colon);
-        if (stage == "fpga")
+        if (stage == "fpga") {
             point.stage = 0;
-        else if (stage == "fw")
+        } else if (stage == "fw") {
             point.stage = 1;
-        else
+        } else {
             return false;
+        }
         arg = arg.substr(colon + 1);
     }
     std::string bytes = arg;
     if (withMs) {
         size_t comma = arg.find(',');
         const std::string ms = arg.substr(comma == std::string::npos ? arg.size() : comma + 1);
-        if (ms == "forever")
+        if (ms == "forever") {
             point.ms = kForever;
-        else if (comma == std::string::npos || !parseUnsigned(ms, 86400000, point.ms))
+        } else if (comma == std::string::npos || !parseUnsigned(ms, 86400000, point.ms)) {
             return false;
+        }
         bytes = arg.substr(0, comma);
     }
     point.enabled = parseUnsigned(bytes, UINT32_MAX, point.afterBytes);
@@ -152,12 +157,15 @@ bool parseTransferPoint(std::string arg, bool withMs, TransferPoint &point)
 
 int hexDigit(char c)
 {
-    if (c >= '0' && c <= '9')
+    if (c >= '0' && c <= '9') {
         return c - '0';
-    if (c >= 'a' && c <= 'f')
+    }
+    if (c >= 'a' && c <= 'f') {
         return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
+    }
+    if (c >= 'A' && c <= 'F') {
         return c - 'A' + 10;
+    }
     return -1;
 }
 
@@ -176,20 +184,23 @@ bool unescapeText(const std::string &text, std::string &bytes)
             bytes += text[i];
             continue;
         }
-        if (++i == text.size())
+        if (++i == text.size()) {
             return false;
+        }
         switch (text[i]) {
         case 'r': bytes += '\r'; break;
         case 'n': bytes += '\n'; break;
         case 't': bytes += '\t'; break;
         case '\\': bytes += '\\'; break;
         case 'x': {
-            if (i + 2 >= text.size())
+            if (i + 2 >= text.size()) {
                 return false;
+            }
             int high = hexDigit(text[i + 1]);
             int low = hexDigit(text[i + 2]);
-            if (high < 0 || low < 0)
+            if (high < 0 || low < 0) {
                 return false;
+            }
             bytes += char(high * 16 + low);
             i += 2;
             break;
@@ -204,8 +215,9 @@ ParseResult parseOptions(int argc, char **argv, Options &o, std::string &error)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
-        if (name == "--help" || name == "-h")
+        if (name == "--help" || name == "-h") {
             return ParseResult::Help;
+        }
 
         // Flags without a value.
         if (name == "--pace") {
@@ -241,8 +253,9 @@ ParseResult parseOptions(int argc, char **argv, Options &o, std::string &error)
             "--probe-answer-nth", "--stall",       "--disconnect",   "--banner",      "--banner-after",
             "--prompt",           "--prompt-after"};
         bool valued = false;
-        for (const char *known : kValued)
+        for (const char *known : kValued) {
             valued = valued || name == known;
+        }
         if (!valued) {
             error = "unknown option " + name + " (see --help)";
             return ParseResult::Error;
@@ -257,50 +270,54 @@ ParseResult parseOptions(int argc, char **argv, Options &o, std::string &error)
         std::string value;
         bool ok = true;
 
-        if (name == "--ports-dir")
+        if (name == "--ports-dir") {
             o.portsDir = arg;
-        else if (name == "--com") {
+        } else if (name == "--com") {
             ok = parseUnsigned(arg, 999, number) && number >= 1;
             o.com = int(number);
-        } else if (name == "--report")
+        } else if (name == "--report") {
             o.reportPath = arg;
-        else if (name == "--baud") {
+        } else if (name == "--baud") {
             ok = parseUnsigned(arg, 4000000, number) && number > 0;
             o.baud = unsigned(number);
         } else if (name == "--role") {
             ok = arg == "tx" || arg == "tx2" || arg == "rx" || arg == "rx2";
             o.role = arg;
-        } else if (name == "--fw-version")
+        } else if (name == "--fw-version") {
             o.fwVersion = arg;
-        else if (name == "--model")
+        } else if (name == "--model") {
             o.model = arg;
-        else if (name == "--fpga-version")
+        } else if (name == "--fpga-version") {
             o.fpgaVersion = arg;
-        else if (name == "--device-code") {
+        } else if (name == "--device-code") {
             ok = arg.size() <= 30 && parseUnsigned(arg[0] == '-' ? arg.substr(1) : arg, UINT64_MAX, number);
             o.deviceCode = arg;
         } else if (name == "--reply") {
             std::string bytes;
             ok = splitKindValue(arg, kind, value) && unescapeText(value, bytes);
-            if (ok)
+            if (ok) {
                 o.reply[size_t(kind)] = bytes;
+            }
         } else if (name == "--huge-reply") {
             ok = splitKindValue(arg, kind, value) && parseUnsigned(value, uint64_t(1) << 30, number);
-            if (ok)
+            if (ok) {
                 o.hugeReply[size_t(kind)] = number;
-        } else if (name == "--trailing")
+            }
+        } else if (name == "--trailing") {
             ok = unescapeText(arg, o.trailing);
-        else if (name == "--silent-to") {
+        } else if (name == "--silent-to") {
             ok = commandKindFromName(arg, kind);
-            if (ok)
+            if (ok) {
                 o.silentTo[size_t(kind)] = true;
+            }
         } else if (name == "--garbage-to") {
-            if (arg == "all")
+            if (arg == "all") {
                 o.garbageTo.fill(true);
-            else {
+            } else {
                 ok = commandKindFromName(arg, kind);
-                if (ok)
+                if (ok) {
                     o.garbageTo[size_t(kind)] = true;
+                }
             }
         } else if (name == "--split-reply") {
             size_t comma = arg.find(',');
@@ -310,18 +327,19 @@ ParseResult parseOptions(int argc, char **argv, Options &o, std::string &error)
         } else if (name == "--probe-answer-nth") {
             ok = parseUnsigned(arg, 1000, number) && number >= 1;
             o.probeAnswerNth = unsigned(number);
-        } else if (name == "--stall")
+        } else if (name == "--stall") {
             ok = parseTransferPoint(arg, true, o.stall);
-        else if (name == "--disconnect")
+        } else if (name == "--disconnect") {
             ok = parseTransferPoint(arg, false, o.disconnect);
-        else if (name == "--banner")
+        } else if (name == "--banner") {
             ok = unescapeText(arg, o.banner);
-        else if (name == "--banner-after")
+        } else if (name == "--banner-after") {
             ok = parseUnsigned(arg, 86400000, o.bannerAfterMs);
-        else if (name == "--prompt")
+        } else if (name == "--prompt") {
             ok = unescapeText(arg, o.prompt);
-        else if (name == "--prompt-after")
+        } else if (name == "--prompt-after") {
             ok = parseUnsigned(arg, 86400000, o.promptAfterMs);
+        }
         if (!ok) {
             error = name + ": bad value '" + arg + "' (see --help)";
             return ParseResult::Error;

@@ -14,11 +14,13 @@ namespace {
 bool makeDirs(const std::string &path)
 {
     for (size_t pos = 1; pos <= path.size(); ++pos) {
-        if (pos != path.size() && path[pos] != '/')
+        if (pos != path.size() && path[pos] != '/') {
             continue;
+        }
         std::string part = path.substr(0, pos);
-        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST)
+        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
             return false;
+        }
     }
     return true;
 }
@@ -81,21 +83,24 @@ bool PtyLine::link(const std::string &dir, int com, std::string &error)
 
 void PtyLine::unlink()
 {
-    if (linkPath_.empty())
+    if (linkPath_.empty()) {
         return;
+    }
     // Only our own link goes: another unit may have taken the name since.
     char target[PATH_MAX];
     ssize_t n = readlink(linkPath_.c_str(), target, sizeof target - 1);
-    if (n >= 0 && std::string(target, size_t(n)) == slavePath_)
+    if (n >= 0 && std::string(target, size_t(n)) == slavePath_) {
         ::unlink(linkPath_.c_str());
+    }
     linkPath_.clear();
 }
 
 void PtyLine::close()
 {
     unlink();
-    if (fd_ >= 0)
+    if (fd_ >= 0) {
         ::close(fd_);
+    }
     fd_ = -1;
 }
 

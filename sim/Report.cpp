@@ -53,8 +53,9 @@ std::string text(const char *name, const std::string &value)
 template <class T, class F> std::string array(const std::vector<T> &items, F toJson)
 {
     std::string out = "[";
-    for (size_t i = 0; i < items.size(); ++i)
+    for (size_t i = 0; i < items.size(); ++i) {
         out += (i ? ",\n  " : "\n  ") + toJson(items[i]);
+    }
     return out + (items.empty() ? "]" : "\n ]");
 }
 
@@ -69,9 +70,11 @@ std::string hex64(uint64_t value)
 
 std::string Report::verdict() const
 {
-    for (const ImageRecord &image : images)
-        if (image.verdict != "ok")
+    for (const ImageRecord &image : images) {
+        if (image.verdict != "ok") {
             return "failed";
+        }
+    }
     return "ok";
 }
 
@@ -123,17 +126,20 @@ std::string Report::toJson() const
 
 void Report::write() const
 {
-    if (path.empty())
+    if (path.empty()) {
         return;
+    }
     const std::string temp = path + ".tmp";
     FILE *file = std::fopen(temp.c_str(), "wb");
-    if (!file)
+    if (!file) {
         return;
+    }
     const std::string json = toJson();
     bool written = std::fwrite(json.data(), 1, json.size(), file) == json.size();
     written = std::fclose(file) == 0 && written;
-    if (written)
+    if (written) {
         std::rename(temp.c_str(), path.c_str());
-    else
+    } else {
         std::remove(temp.c_str());
+    }
 }

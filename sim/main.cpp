@@ -54,10 +54,12 @@ public:
 
     bool start(std::string &error)
     {
-        if (!line_.open(error))
+        if (!line_.open(error)) {
             return false;
-        if (!options_.portsDir.empty() && !line_.link(options_.portsDir, options_.com, error))
+        }
+        if (!options_.portsDir.empty() && !line_.link(options_.portsDir, options_.com, error)) {
             return false;
+        }
         report_.path = options_.reportPath;
         report_.slave = line_.slavePath();
         report_.link = line_.linkPath();
@@ -73,8 +75,9 @@ public:
     // Runs until a stop signal, the end the options ask for, or a disconnect fault.
     void run(const sigset_t &waitMask)
     {
-        while (!gStopSignal && !console_.finished() && !console_.disconnectRequested())
+        while (!gStopSignal && !console_.finished() && !console_.disconnectRequested()) {
             step(waitMask);
+        }
         report_.state = "ended";
         report_.endUs = monotonicUs();
         report_.write();
@@ -94,15 +97,17 @@ private:
             outbox_.clear();
             waitFor(nullptr, kClosedPortRetryUs, waitMask);
             pollfd fd{line_.fd(), POLLIN, 0};
-            if (waitFor(&fd, 0, waitMask) >= 0 && !(fd.revents & POLLHUP))
+            if (waitFor(&fd, 0, waitMask) >= 0 && !(fd.revents & POLLHUP)) {
                 connected_ = true;
+            }
             return;
         }
 
         uint64_t wake = console_.nextWake();
         auto wakeAt = [&wake](uint64_t at) {
-            if (at && (!wake || at < wake))
+            if (at && (!wake || at < wake)) {
                 wake = at;
+            }
         };
 
         txPacer_.setRate(console_.unitRate());
@@ -110,8 +115,9 @@ private:
         wakeAt(out.wakeAt);
 
         pollfd fd{line_.fd(), 0, 0};
-        if (out.wantWritable)
+        if (out.wantWritable) {
             fd.events |= POLLOUT;
+        }
         rxPacer_.setRate(settings.rate);
         const size_t limit = std::min<size_t>(console_.inputLimit(now), sizeof buffer_);
         if (limit == 0) {
@@ -121,27 +127,32 @@ private:
             // the queue always holds everything the tool has handed over.
             fd.events |= POLLIN;
             if (options_.pace && queue_.size() > 0) {
-                if (takeQueuedInput(now, limit))
+                if (takeQueuedInput(now, limit)) {
                     return;
+                }
                 wakeAt(rxPacer_.nextByteAt());
             }
         }
 
         uint64_t timeout = kMaxSleepUs;
-        if (wake)
+        if (wake) {
             timeout = wake > now ? std::min(timeout, wake - now) : 0;
-        if (waitFor(&fd, timeout, waitMask) <= 0)
-            return;
-
-        if (fd.revents & POLLIN) {
-            if (options_.pace)
-                queueInput();
-            else
-                takeInput(limit);
+        }
+        if (waitFor(&fd, timeout, waitMask) <= 0) {
             return;
         }
-        if (fd.revents & (POLLHUP | POLLERR) || out.lineGone)
+
+        if (fd.revents & POLLIN) {
+            if (options_.pace) {
+                queueInput();
+            } else {
+                takeInput(limit);
+            }
+            return;
+        }
+        if (fd.revents & (POLLHUP | POLLERR) || out.lineGone) {
             portClosed();
+        }
     }
 
     // One read of what the tool has handed over: the byte count, 0 when nothing waits, -1
@@ -149,10 +160,12 @@ private:
     ssize_t readLine(size_t asked)
     {
         const ssize_t count = read(line_.fd(), buffer_, asked);
-        if (count > 0)
+        if (count > 0) {
             return count;
-        if (count < 0 && errno == EAGAIN)
+        }
+        if (count < 0 && errno == EAGAIN) {
             return 0;
+        }
         portClosed(); // EIO: the other side is gone
         return -1;
     }
@@ -160,15 +173,17 @@ private:
     void takeInput(size_t asked)
     {
         const ssize_t count = readLine(asked);
-        if (count > 0)
+        if (count > 0) {
             deliver(buffer_, size_t(count), false);
+        }
     }
 
     void queueInput()
     {
         const ssize_t count = readLine(sizeof buffer_);
-        if (count > 0)
+        if (count > 0) {
             queue_.append(buffer_, size_t(count));
+        }
     }
 
     // Takes queued bytes as the paced line carries them, and at once those beyond the driver's
@@ -176,22 +191,25 @@ private:
     bool takeQueuedInput(uint64_t now, size_t limit)
     {
         // An idle line starts carrying bytes from the moment they are there.
-        if (!rxPacer_.running())
+        if (!rxPacer_.running()) {
             rxPacer_.start(now);
+        }
         if (const size_t ahead = std::min(limit, queue_.overflow())) {
             deliver(queue_.front(), ahead, true);
             queue_.pop(ahead);
             return true;
         }
         const size_t carried = std::min({limit, queue_.size(), rxPacer_.allowance(now)});
-        if (carried == 0)
+        if (carried == 0) {
             return false;
+        }
         rxPacer_.consumed(carried);
         deliver(queue_.front(), carried, false);
         queue_.pop(carried);
         // Nothing left to carry: the line falls idle until the tool hands over more.
-        if (queue_.size() == 0)
+        if (queue_.size() == 0) {
             rxPacer_.stop();
+        }
         return true;
     }
 
