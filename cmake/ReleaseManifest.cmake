@@ -34,8 +34,7 @@ function(lumivane_read_manifest manifest output_dir)
   endif()
   file(CONFIGURE OUTPUT ${output_dir}/ReleaseManifest.h CONTENT [[
 // Generated from @release@.manifest by the build: do not edit.
-#ifndef RELEASE_MANIFEST_H
-#define RELEASE_MANIFEST_H
+#pragma once
 
 #define RELEASE_NAME "@release@"
 #define RELEASE_FIRMWARE_VERSION "@version@"
@@ -51,8 +50,6 @@ struct ReleaseEntry {
 
 inline constexpr ReleaseEntry RELEASE_ENTRIES[] = {
 @entries@};
-
-#endif
 ]] @ONLY)
   set(LUMIVANE_RELEASE ${release} PARENT_SCOPE)
   set(LUMIVANE_FIRMWARE_VERSION ${version} PARENT_SCOPE)

@@ -1,7 +1,6 @@
 // Serial port layer: one COM port at a time, with the tool's line settings and
 // time-outs. Settings changed while no port is open take effect at the next open.
-#ifndef COM_PORT_API_H
-#define COM_PORT_API_H
+#pragma once
 
 #include "Platform.h"
 
@@ -29,5 +28,3 @@ BOOL ComPortAPI_SetHardwareFlowControl(BOOL isEnable);
 // existence test of discovery uses it too. INVALID_HANDLE_VALUE when the port is
 // absent, held by another program, or its number too long for the device path.
 HANDLE ComPortAPI_OpenDevice(int nId);
-
-#endif

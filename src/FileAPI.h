@@ -1,6 +1,5 @@
 // One output file at a time: create it new, write raw bytes, close.
-#ifndef FILE_API_H
-#define FILE_API_H
+#pragma once
 
 #include <cstdint>
 
@@ -14,5 +13,3 @@ BOOL FileAPI_CreateNewFile(char *fileName);
 BOOL FileAPI_writeToFileBinary(void *dataToWrite, uint32_t dataLength);
 // FALSE when no file is open or the close failed (its buffered bytes may be lost).
 BOOL FileAPI_CloseFile(void);
-
-#endif

@@ -1,6 +1,5 @@
 // One Intel HEX record line: its start code, fields and checksum, without the line ending.
-#ifndef INTEL_HEX_H
-#define INTEL_HEX_H
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
@@ -31,5 +30,3 @@ struct IntelHexRecord {
 // them. INTEL_HEX_STRING_OK with *record filled in when every declared byte lies inside the
 // record and the checksum in its last two characters adds up, INTEL_HEX_STRING_INVALID otherwise.
 uint8_t intel_hex_record_read(const char *recordText, size_t recordLength, IntelHexRecord *record);
-
-#endif

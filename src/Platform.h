@@ -1,7 +1,6 @@
 // One include for the Win32 names the tool is written against: the real ones on Windows,
 // the POSIX platform layer's elsewhere.
-#ifndef LUMIVANE_PLATFORM_H
-#define LUMIVANE_PLATFORM_H
+#pragma once
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -10,6 +9,4 @@
 #include <windows.h>
 #else
 #include "windows_posix.h"
-#endif
-
 #endif

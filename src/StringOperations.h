@@ -1,6 +1,5 @@
 // Hex digits to values.
-#ifndef STRING_OPERATIONS_H
-#define STRING_OPERATIONS_H
+#pragma once
 
 #include <cstdint>
 
@@ -28,5 +27,3 @@ inline uint8_t u8_from_hex_pair(const char *twoCharacters)
     return (uint8_t)((HEX_DIGIT_VALUES.value[(unsigned char)twoCharacters[0]] << 4) +
                      HEX_DIGIT_VALUES.value[(unsigned char)twoCharacters[1]]);
 }
-
-#endif

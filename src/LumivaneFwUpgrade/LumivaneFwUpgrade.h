@@ -1,7 +1,6 @@
 // The main module: main flow, update procedure, web package writer, command exchange,
 // port discovery and flat image builder. Each concern lives in its own .cpp file.
-#ifndef LUMIVANE_FW_UPGRADE_H
-#define LUMIVANE_FW_UPGRADE_H
+#pragma once
 
 #include <cstdint>
 
@@ -103,5 +102,3 @@ enum RunStage {
 // Ends the run cleanly on an interrupt (prepareConsole installs it).
 void interruptsInstall(void);
 void interruptsSetStage(RunStage stage);
-
-#endif

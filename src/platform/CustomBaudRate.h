@@ -1,7 +1,6 @@
 // Baud rates outside the termios B-constants, through Linux's termios2. Kept apart
 // because <asm/termbits.h> cannot live in the same source as glibc's <termios.h>.
-#ifndef LUMIVANE_PLATFORM_CUSTOM_BAUD_RATE_H
-#define LUMIVANE_PLATFORM_CUSTOM_BAUD_RATE_H
+#pragma once
 
 #include <cstdint>
 
@@ -10,5 +9,3 @@ bool setCustomBaudRate(int fd, uint32_t rate);
 
 // The output rate that fd's driver reports, or 0 when it cannot be read.
 uint32_t customBaudRate(int fd);
-
-#endif

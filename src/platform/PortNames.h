@@ -1,6 +1,5 @@
 // The two rules that turn a COM port number into a device path.
-#ifndef LUMIVANE_PLATFORM_PORT_NAMES_H
-#define LUMIVANE_PLATFORM_PORT_NAMES_H
+#pragma once
 
 #include <functional>
 #include <string>
@@ -19,5 +18,3 @@ std::string deviceForPortNumber(int n);
 // The same with the ports directory and the list of the machine's serial devices given.
 std::string deviceForPortNumber(int n, const std::string &directory,
                                 const std::function<std::vector<std::string>()> &serialDevices);
-
-#endif

@@ -1,7 +1,6 @@
 // What a serial HANDLE points to on POSIX systems: the open descriptor and the
 // time-outs that ReadFile applies to it (termios has no place for them).
-#ifndef LUMIVANE_PLATFORM_SERIAL_HANDLE_H
-#define LUMIVANE_PLATFORM_SERIAL_HANDLE_H
+#pragma once
 
 #include <termios.h>
 
@@ -16,5 +15,3 @@ struct SerialHandle {
 
 // The handle's record, or null for the "no port" values and null.
 SerialHandle *serialHandleFrom(HANDLE handle);
-
-#endif

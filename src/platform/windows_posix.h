@@ -1,8 +1,7 @@
 // The subset of the Win32 API that the tool uses, provided on POSIX systems.
 // Types and constants keep their Win32 names, sizes and values so that the tool's
 // sources read the same on both platforms.
-#ifndef LUMIVANE_PLATFORM_WINDOWS_POSIX_H
-#define LUMIVANE_PLATFORM_WINDOWS_POSIX_H
+#pragma once
 
 #include <cstdint>
 
@@ -122,5 +121,3 @@ void Sleep(DWORD dwMilliseconds);
 // Console and text helpers of the Microsoft C runtime.
 int _getch(void);
 char *_itoa(int value, char *buffer, int radix);
-
-#endif
