@@ -1,8 +1,8 @@
 #include "CommandKind.h"
 
 namespace {
-const char *const kNames[kCommandKindCount] = {"probe",     "version",    "identity", "fpga-upload",
-                                               "fw-upload", "fpga-image", "fw-image", "unknown"};
+const char *const COMMAND_KIND_NAMES[COMMAND_KIND_COUNT] = {
+    "probe", "version", "identity", "fpga-upload", "fw-upload", "fpga-image", "fw-image", "unknown"};
 
 bool startsWith(const std::string &text, const char *prefix)
 {
@@ -12,13 +12,13 @@ bool startsWith(const std::string &text, const char *prefix)
 
 const char *commandKindName(CommandKind kind)
 {
-    return kNames[size_t(kind)];
+    return COMMAND_KIND_NAMES[size_t(kind)];
 }
 
 bool commandKindFromName(const std::string &name, CommandKind &kind)
 {
-    for (size_t i = 0; i < kCommandKindCount; ++i) {
-        if (name == kNames[i]) {
+    for (size_t i = 0; i < COMMAND_KIND_COUNT; ++i) {
+        if (name == COMMAND_KIND_NAMES[i]) {
             kind = CommandKind(i);
             return true;
         }

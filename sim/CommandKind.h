@@ -4,7 +4,7 @@
 #include <string>
 
 enum class CommandKind { Probe, Version, Identity, FpgaUpload, FwUpload, FpgaImage, FwImage, Unknown };
-constexpr size_t kCommandKindCount = 8;
+constexpr size_t COMMAND_KIND_COUNT = 8;
 
 const char *commandKindName(CommandKind kind);
 bool commandKindFromName(const std::string &name, CommandKind &kind);

@@ -6,12 +6,12 @@
 
 namespace {
 
-constexpr uint64_t kMaxImageLength = 64ull << 20;
-constexpr uint64_t kReportIntervalUs = 250000;
-constexpr uint64_t kChatterIntervalUs = 100000;
-const char kChatterLine[] = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+constexpr uint64_t MAX_IMAGE_LENGTH = 64ull << 20;
+constexpr uint64_t REPORT_INTERVAL_US = 250000;
+constexpr uint64_t CHATTER_INTERVAL_US = 100000;
+const char CHATTER_LINE[] = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
 
-const char kProbeReply[] = "version\n\r   version <no parameters> {Get the current firmware version}\r\n>>";
+const char PROBE_REPLY[] = "version\n\r   version <no parameters> {Get the current firmware version}\r\n>>";
 
 std::string identityText(const std::string &role)
 {
@@ -43,11 +43,11 @@ std::string garble(const std::string &reply, unsigned toolRate, unsigned unitRat
 
 std::string hugeText(uint64_t size)
 {
-    static const std::string line = "Norvex 6G SDI EXTENDER TX diagnostic dump 0123456789ABCDEF\r\n";
+    static const std::string DUMP_LINE = "Norvex 6G SDI EXTENDER TX diagnostic dump 0123456789ABCDEF\r\n";
     std::string out;
     out.reserve(size);
     while (out.size() < size) {
-        out.append(line, 0, std::min<uint64_t>(line.size(), size - out.size()));
+        out.append(DUMP_LINE, 0, std::min<uint64_t>(DUMP_LINE.size(), size - out.size()));
     }
     return out;
 }
@@ -177,7 +177,7 @@ bool Console::parseUpload(const std::string &text, uint32_t &checksum, uint64_t 
     const size_t blank = args.find(' ');
     uint64_t sum = 0;
     if (blank == std::string::npos || !parseDecimal(args.substr(0, blank), UINT32_MAX, sum) ||
-        !parseDecimal(args.substr(blank + 1), kMaxImageLength, length)) {
+        !parseDecimal(args.substr(blank + 1), MAX_IMAGE_LENGTH, length)) {
         return false;
     }
     checksum = uint32_t(sum);
@@ -198,7 +198,7 @@ void Console::handleFrame(const Frame &frame, uint64_t now, const LineSettings &
         record.answer = "silent";
         report_.faults.push_back(FaultRecord{now, "probe-ignored", std::to_string(probesAtRate_)});
     } else if (kind == CommandKind::Probe) {
-        record.answer = answer(kind, kProbeReply, now, line);
+        record.answer = answer(kind, PROBE_REPLY, now, line);
     } else if (kind == CommandKind::Version) {
         const std::string fields = options_.fwVersion + " " + options_.model + " " + options_.fpgaVersion +
                                    " " + options_.deviceCode + "\r\n>>";
@@ -209,7 +209,7 @@ void Console::handleFrame(const Frame &frame, uint64_t now, const LineSettings &
                parseUpload(frame.text, checksum, length)) {
         record.answer = answer(kind, "Ready", now, line);
         // From "Ready" on the unit listens at the image rate, until it reboots.
-        rate_ = kImageRate;
+        rate_ = IMAGE_RATE;
         report_.commands.push_back(record);
         startImage(kind, checksum, length, now, line);
         return;
@@ -250,7 +250,7 @@ size_t Console::takeImage(const uint8_t *bytes, size_t count, uint64_t now, cons
         image.rate = line.rate;
         image.crtscts = line.crtscts;
     }
-    image.rateOk = image.rateOk && line.rate == kImageRate;
+    image.rateOk = image.rateOk && line.rate == IMAGE_RATE;
     image.flowOk = image.flowOk && line.crtscts;
     const size_t taken = size_t(std::min<uint64_t>(count, image.announcedLength - image.bytesReceived));
     image.take(bytes, taken);
@@ -261,7 +261,7 @@ size_t Console::takeImage(const uint8_t *bytes, size_t count, uint64_t now, cons
     checkTransferPoints(now);
     if (image.bytesReceived == image.announcedLength) {
         finishImage(now, line);
-    } else if (now - lastWriteUs_ >= kReportIntervalUs) {
+    } else if (now - lastWriteUs_ >= REPORT_INTERVAL_US) {
         changed(now);
     }
     return taken;
@@ -273,7 +273,7 @@ void Console::checkTransferPoints(uint64_t now)
     if (!stallDone_ && stageMatches(options_.stall, image.stage) &&
         image.bytesReceived == options_.stall.afterBytes) {
         stallDone_ = true;
-        const bool forever = options_.stall.ms == kForever;
+        const bool forever = options_.stall.ms == FOREVER;
         stallUntil_ = forever ? UINT64_MAX : now + options_.stall.ms * 1000;
         fault(now, "stall",
               image.stage + " after " + std::to_string(image.bytesReceived) + " bytes " +
@@ -337,8 +337,8 @@ void Console::onTime(uint64_t now, const LineSettings &line)
     }
     if (options_.chatter && now >= chatterAt_) {
         // A device of another kind: it talks at whatever rate the port runs.
-        outbox_.send(kChatterLine);
-        chatterAt_ = now + kChatterIntervalUs;
+        outbox_.send(CHATTER_LINE);
+        chatterAt_ = now + CHATTER_INTERVAL_US;
     }
     if (mode_ == Mode::Rebooting && bannerAt_ && now >= bannerAt_) {
         bannerAt_ = 0;

@@ -13,7 +13,7 @@
 
 class Console {
 public:
-    static constexpr unsigned kImageRate = 115200;
+    static constexpr unsigned IMAGE_RATE = 115200;
 
     Console(const Options &options, Report &report, Outbox &outbox);
 

@@ -6,7 +6,7 @@
 // carried it. The pseudo-terminal alone would hold about 22 KiB, so the tool's last write
 // would return too early for its reply to arrive within the tool's reading time-out. The
 // paced unit therefore reads every byte as soon as it is handed over, keeps it here, and
-// never lets more than kCapacity wait: bytes beyond it are those a real driver would still
+// never lets more than CAPACITY wait: bytes beyond it are those a real driver would still
 // have kept the tool's write waiting for while the line carried them. The unit takes them
 // at once and reports their line time apart, instead of making the tool wait for them.
 #pragma once
@@ -16,13 +16,13 @@
 
 class DriverQueue {
 public:
-    static constexpr size_t kCapacity = 8192;
+    static constexpr size_t CAPACITY = 8192;
 
     void append(const uint8_t *bytes, size_t count) { bytes_.insert(bytes_.end(), bytes, bytes + count); }
     size_t size() const { return bytes_.size() - head_; }
     // Bytes beyond the capacity: a real driver would not yet have returned the write that
     // handed them over.
-    size_t overflow() const { return size() > kCapacity ? size() - kCapacity : 0; }
+    size_t overflow() const { return size() > CAPACITY ? size() - CAPACITY : 0; }
     const uint8_t *front() const { return bytes_.data() + head_; }
     void pop(size_t count);
     void clear();

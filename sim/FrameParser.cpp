@@ -2,7 +2,7 @@
 
 bool FrameParser::complete(Frame &frame)
 {
-    frame.framed = line_.size() >= 2 && line_[0] == '%' && line_[1] == '%' && line_.size() <= kMaxLine;
+    frame.framed = line_.size() >= 2 && line_[0] == '%' && line_[1] == '%' && line_.size() <= MAX_LINE_LENGTH;
     frame.text = frame.framed ? line_.substr(2) : line_;
     line_.clear();
     afterLf_ = false;
@@ -35,7 +35,7 @@ bool FrameParser::take(uint8_t byte, Frame &frame)
     }
     line_ += char(byte);
     // An endless line (noise, an image nobody announced) is cut so it cannot grow without bound.
-    if (line_.size() > kMaxLine) {
+    if (line_.size() > MAX_LINE_LENGTH) {
         return complete(frame);
     }
     return false;

@@ -13,7 +13,7 @@ struct Frame {
 
 class FrameParser {
 public:
-    static constexpr size_t kMaxLine = 4096;
+    static constexpr size_t MAX_LINE_LENGTH = 4096;
 
     // Takes one byte; returns true when it completed a frame, stored in `frame`. A frame is
     // complete at the CR after its LF; a line that ends in LF alone completes at the next byte.

@@ -6,7 +6,7 @@
 namespace {
 // Bytes are taken in batches of about this much line time: close enough to the line for
 // timing, without waking for every byte.
-constexpr double kBatchUs = 1000;
+constexpr double BATCH_US = 1000;
 } // namespace
 
 void LinePacer::start(uint64_t now)
@@ -26,5 +26,5 @@ size_t LinePacer::allowance(uint64_t now) const
 
 uint64_t LinePacer::nextByteAt() const
 {
-    return uint64_t(std::ceil(busyUntil_ + std::max(byteUs_, kBatchUs)));
+    return uint64_t(std::ceil(busyUntil_ + std::max(byteUs_, BATCH_US)));
 }

@@ -6,7 +6,7 @@
 
 namespace {
 
-const char kHelp[] =
+const char HELP_TEXT[] =
     "Usage: unitsim [OPTIONS]\n"
     "A simulated extender unit on a pseudo-terminal: it answers the unit's serial console\n"
     "(probe, \"%fw -v\", \"%fw -p\", the two upload commands), receives and checks the images,\n"
@@ -145,7 +145,7 @@ bool parseTransferPoint(std::string arg, bool withMs, TransferPoint &point)
         size_t comma = arg.find(',');
         const std::string ms = arg.substr(comma == std::string::npos ? arg.size() : comma + 1);
         if (ms == "forever") {
-            point.ms = kForever;
+            point.ms = FOREVER;
         } else if (comma == std::string::npos || !parseUnsigned(ms, 86400000, point.ms)) {
             return false;
         }
@@ -173,7 +173,7 @@ int hexDigit(char c)
 
 const char *helpText()
 {
-    return kHelp;
+    return HELP_TEXT;
 }
 
 bool unescapeText(const std::string &text, std::string &bytes)
@@ -246,14 +246,14 @@ ParseResult parseOptions(int argc, char **argv, Options &o, std::string &error)
             continue;
         }
 
-        static const char *const kValued[] = {
+        static const char *const VALUED_OPTIONS[] = {
             "--ports-dir",        "--com",         "--report",       "--baud",        "--role",
             "--fw-version",       "--model",       "--fpga-version", "--device-code", "--reply",
             "--huge-reply",       "--trailing",    "--silent-to",    "--garbage-to",  "--split-reply",
             "--probe-answer-nth", "--stall",       "--disconnect",   "--banner",      "--banner-after",
             "--prompt",           "--prompt-after"};
         bool valued = false;
-        for (const char *known : kValued) {
+        for (const char *known : VALUED_OPTIONS) {
             valued = valued || name == known;
         }
         if (!valued) {

@@ -13,9 +13,9 @@ struct TransferPoint {
     bool enabled = false;
     int stage = -1; // -1 any, 0 programmable logic, 1 firmware
     uint64_t afterBytes = 0;
-    uint64_t ms = 0; // kForever: the stall never ends
+    uint64_t ms = 0; // FOREVER: the stall never ends
 };
-constexpr uint64_t kForever = UINT64_MAX;
+constexpr uint64_t FOREVER = UINT64_MAX;
 
 struct Options {
     std::string portsDir;
@@ -30,10 +30,10 @@ struct Options {
     std::string fpgaVersion = "3.4";
     std::string deviceCode = "1"; // any signed decimal, in range or not
 
-    std::array<std::optional<std::string>, kCommandKindCount> reply{};
-    std::array<std::optional<uint64_t>, kCommandKindCount> hugeReply{};
-    std::array<bool, kCommandKindCount> silentTo{};
-    std::array<bool, kCommandKindCount> garbageTo{};
+    std::array<std::optional<std::string>, COMMAND_KIND_COUNT> reply{};
+    std::array<std::optional<uint64_t>, COMMAND_KIND_COUNT> hugeReply{};
+    std::array<bool, COMMAND_KIND_COUNT> silentTo{};
+    std::array<bool, COMMAND_KIND_COUNT> garbageTo{};
     std::string trailing;
     uint64_t splitAfterBytes = 0;
     uint64_t splitPauseMs = 0;

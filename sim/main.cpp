@@ -26,9 +26,9 @@ void onStopSignal(int signal)
 }
 
 // While no one has the port open the master reports a hang-up at once: look again this often.
-constexpr uint64_t kClosedPortRetryUs = 10000;
+constexpr uint64_t CLOSED_PORT_RETRY_US = 10000;
 // Longest sleep between two looks at the clock, so that a report stays fresh while idle.
-constexpr uint64_t kMaxSleepUs = 200000;
+constexpr uint64_t MAX_SLEEP_US = 200000;
 
 std::string describe(const Options &o)
 {
@@ -95,7 +95,7 @@ private:
             // Nobody holds the port: what the unit says is lost; look again shortly, without
             // spinning on the hang-up.
             outbox_.clear();
-            waitFor(nullptr, kClosedPortRetryUs, waitMask);
+            waitFor(nullptr, CLOSED_PORT_RETRY_US, waitMask);
             pollfd fd{line_.fd(), POLLIN, 0};
             if (waitFor(&fd, 0, waitMask) >= 0 && !(fd.revents & POLLHUP)) {
                 connected_ = true;
@@ -134,7 +134,7 @@ private:
             }
         }
 
-        uint64_t timeout = kMaxSleepUs;
+        uint64_t timeout = MAX_SLEEP_US;
         if (wake) {
             timeout = wake > now ? std::min(timeout, wake - now) : 0;
         }
