@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -47,9 +51,12 @@ const std::vector<Scenario> &scenarios()
     const std::string unknown = "Checking product .......... FAILED, Unknown product\r\n" + closing(false);
     const std::string noVersion = announcement() + discoveryFound(1, 115200) + unknown;
     const std::string refused = asked + NOT_A_NUMBER + PRESS_ANY_KEY;
-    const std::string toImage = found(1, 115200) + PRODUCT_ACCEPTED + identified(Side::TX) +
-                                preparing(Stage::ProgrammableLogic) + OK_LINE +
-                                "Sending Programmable Logic data ................... ";
+    const std::string preparingImage =
+        found(1, 115200) + PRODUCT_ACCEPTED + identified(Side::TX) + preparing(Stage::ProgrammableLogic);
+    const std::string toImage =
+        preparingImage + OK_LINE + "Sending Programmable Logic data ................... ";
+    const std::string rebooting = found(1, 115200) + completeUpdate(1, Side::TX, false);
+    auto interrupted = [](const std::string &what) { return "\r\nINTERRUPTED: " + what + "\r\n"; };
     const std::string cut = cutTransfer(txLength) + FAILED_LINE + closing(false);
 
     static const std::vector<Scenario> rows = {
@@ -82,9 +89,8 @@ const std::vector<Scenario> &scenarios()
          "1: " + AT_115200 + ", identity@115200+cts reply*4"},
         // A second-generation TX unit, known by the second identity text, floods instead of "Ready".
         {"FloodInsteadOfReady", "1: --role tx2 --huge-reply fpga-upload=2000000", "", NO,
-         found(1, 115200) + PRODUCT_ACCEPTED + identified(Side::TX) + preparing(Stage::ProgrammableLogic) +
-             "FAILED [Unit not ready]\r\n" + closing(false),
-         1, "1: " + AT_115200 + ", identity@115200+cts reply*2, fpga-upload@115200+cts reply | fpga:0"},
+         preparingImage + "FAILED [Unit not ready]\r\n" + closing(false), 1,
+         "1: " + AT_115200 + ", identity@115200+cts reply*2, fpga-upload@115200+cts reply | fpga:0"},
         {"ImageReplyLongAndBinary", "1: --reply fpga-image=" + binary, "", NO,
          toImage + percentages(txLength) + "\r\nExpected : SUCCESS  received : " + shown +
              "... (300 bytes)\r\n\r\nError: Expected response did  not matched !\r\n" + FAILED_LINE +
@@ -128,6 +134,24 @@ const std::vector<Scenario> &scenarios()
          asked + "\r\nERROR: The number is out of range !" + PRESS_ANY_KEY, 255, "33: "},
         {"InputEndsBeforeTheRate", "33:", "33\n", NO,
          asked + openingPort(33) + PORT_OPENED + NOT_A_NUMBER + PRESS_ANY_KEY, 255, "33: "},
+        // A signal ends the run at once with a line for the step it cut short.
+        {"SigintDuringDiscovery", "1: --baud 1200", "", NO,
+         announcement() +
+             interrupted("the update was stopped before any image was sent, the unit is unchanged."),
+         1, "", false, SIGINT, "probe"},
+        {"SigtermWhileTheUnitPreparesForAnImage", "1: --silent-to fpga-upload", "", NO,
+         preparingImage +
+             interrupted(
+                 "the upload was cut short, the unit did not get a whole image and must be updated again !"),
+         1, "1: " + AT_115200 + ", identity@115200+cts reply, fpga-upload@115200+cts silent | fpga:0", false,
+         SIGTERM, "fpga-upload"},
+        {"SighupDuringTheRebootWait", "1:", "", Reboot::NoPrompt,
+         rebooting.substr(0, rebooting.rfind("\b\b\b\b100%")) +
+             interrupted("the reboot wait was cut short, the unit's return was not checked."),
+         1, "1: " + TX_TO_THE_IMAGE + ", fw-upload@115200+cts reply | fpga=3 fw=0", false, SIGHUP},
+        {"SigtermAtTheClosingKeyWait", "", "7\n", NO,
+         asked + openingPort(7) + openFailed(7) + PRESS_ANY_KEY + interrupted("the run had already ended."),
+         1, "", false, SIGTERM, "key"},
     };
     return rows;
 }
@@ -156,6 +180,22 @@ std::vector<std::string> rebootOptions(Reboot reboot, bool realRebootWait)
                 "--prompt", "SIMUNIT>>",   "--prompt-after", late};
     default: return {};
     }
+}
+
+// The port's settings, byte for byte; first changed to ones that no run of the tool leaves behind.
+std::string portSettings(const std::string &path, bool change)
+{
+    termios tio{};
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (change && tcgetattr(fd, &tio) == 0) {
+        tio.c_cflag |= CSTOPB | PARENB;
+        tio.c_lflag |= ICANON;
+        cfsetspeed(&tio, B4800);
+        tcsetattr(fd, TCSANOW, &tio);
+    }
+    tcgetattr(fd, &tio);
+    close(fd);
+    return std::string((const char *)&tio, sizeof tio);
 }
 
 } // namespace
@@ -210,11 +250,16 @@ std::string unitSummary(const Json &report)
 
 void runScenario(ToolRunner &runner, const Scenario &row)
 {
+    auto *const native = dynamic_cast<NativeToolRunner *>(&runner);
     if (row.standInOnly && !standInBuild()) {
         GTEST_SKIP() << "only a stand-in build refuses other units";
     }
+    if (row.signal != 0 && native == nullptr) {
+        GTEST_SKIP() << "a Windows program is stopped by console events, not by signals";
+    }
     const bool waits = row.reboot != Reboot::NotReached;
     std::map<int, std::unique_ptr<testsupport::SimUnit>> units;
+    std::map<int, std::string> settings;
     std::vector<std::unique_ptr<testsupport::HeldPort>> heldPorts;
     const std::vector<std::string> reboot = rebootOptions(row.reboot, runner.realRebootWait());
     for (const std::string &unit : split(row.units, "; ")) {
@@ -223,16 +268,38 @@ void runScenario(ToolRunner &runner, const Scenario &row)
             split(colon == std::string::npos ? "" : unit.substr(colon + 1), " ");
         options.insert(options.end(), reboot.begin(), reboot.end());
         options.erase(std::remove(options.begin(), options.end(), ""), options.end());
-        auto &sim = units[std::stoi(unit)] = std::make_unique<testsupport::SimUnit>(options);
+        const int port = std::stoi(unit);
+        auto &sim = units[port] = std::make_unique<testsupport::SimUnit>(options);
         ASSERT_TRUE(sim->start()) << sim->error();
-        runner.namePort(std::stoi(unit), sim->slavePath());
+        runner.namePort(port, sim->slavePath());
         if (unit.find(" held") != std::string::npos) {
             heldPorts.push_back(std::make_unique<testsupport::HeldPort>(sim->slavePath()));
             ASSERT_TRUE(heldPorts.back()->ok()) << unit;
+        } else if (row.signal != 0) {
+            settings[port] = portSettings(sim->slavePath(), true);
+            ASSERT_EQ(chmod(sim->slavePath().c_str(), 0666), 0);
         }
     }
     const int seconds = 150 + (waits && runner.realRebootWait() ? 170 : 0);
-    const testsupport::RunResult run = runner.run(Program::Update, row.typed, seconds * 1000);
+    testsupport::RunResult run;
+    if (row.signal == 0) {
+        run = runner.run(Program::Update, row.typed, seconds * 1000);
+    } else {
+        testsupport::RunOptions options = native->runOptions(Program::Update, row.typed, seconds * 1000);
+        const std::string before = row.transcript.substr(0, row.transcript.rfind("\r\nINTERRUPTED: "));
+        options.stdinTerminal = true;
+        options.signal = row.signal;
+        options.signalWhen = [&](const std::string &out, int console) {
+            termios tio{};
+            if (row.signalAfter == "key")
+                return out == before && tcgetattr(console, &tio) == 0 && (tio.c_lflag & ECHO) == 0;
+            const std::string seen = units.empty() ? "" : unitSummary(units.begin()->second->report());
+            return out == before && seen.find(row.signalAfter) != std::string::npos;
+        };
+        run = testsupport::runProgram(options);
+        EXPECT_EQ(run.consoleAfter.c_lflag & (ICANON | ECHO), (tcflag_t)(ICANON | ECHO))
+            << "the console is left raw";
+    }
     ASSERT_TRUE(run.started);
     EXPECT_FALSE(run.timedOut) << "still running after " << seconds << " s";
     EXPECT_FALSE(run.signaled) << "ended by signal " << run.exitStatus;
@@ -241,6 +308,11 @@ void runScenario(ToolRunner &runner, const Scenario &row)
     EXPECT_EQ(run.err, runner.expectedErrorOutput(waits));
     std::map<int, std::string> seen;
     for (const auto &[port, unit] : units) {
+        if (settings.count(port)) {
+            EXPECT_EQ(portSettings(unit->slavePath(), false), settings[port]) << "COM" << port;
+            EXPECT_EQ(testsupport::openAsNobody(unit->slavePath()), 0)
+                << "COM" << port << " is still claimed";
+        }
         EXPECT_TRUE(unit->stop()) << "unit on COM" << port << " did not end cleanly";
         seen[port] = std::to_string(port) + ": " + unitSummary(unit->report());
     }

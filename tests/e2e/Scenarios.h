@@ -24,6 +24,11 @@ struct Scenario {
     int exitStatus;
     std::string seen;         // "COM: " and its unitSummary, "; " between; a unit left out is not checked
     bool standInOnly = false; // only a build with stand-in images behaves so
+    // Sent once the output is the transcript but its last line and, when signalAfter names one, a
+    // unit has taken that command ("key": the console waits for a key). The console is then a
+    // terminal; it and each unit's port must get back their settings, and the port be free.
+    int signal = 0;
+    std::string signalAfter = "";
 };
 
 const Scenario &scenario(const std::string &name);

@@ -1,5 +1,6 @@
 #include "Transcript.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -140,18 +141,16 @@ std::string cutTransfer(int length)
 
 std::string resolveCutTransfers(const std::string &expected, const std::string &actual)
 {
-    const size_t open = expected.find(CUT_MARK);
-    if (open == std::string::npos)
+    const size_t open = expected.find(CUT_MARK), close = expected.find(CUT_MARK, open + 1);
+    if (open == std::string::npos) {
         return expected;
-    const size_t close = expected.find(CUT_MARK, open + 1);
-    const std::string whole = percentages(std::atoi(expected.c_str() + open + 1));
+    }
     const std::string before = expected.substr(0, open), after = expected.substr(close + 1);
-    if (actual.compare(0, before.size(), before) == 0 && actual.size() >= before.size() + after.size() &&
-        actual.compare(actual.size() - after.size(), after.size(), after) == 0) {
-        const std::string shown = actual.substr(before.size(), actual.size() - before.size() - after.size());
-        if (shown.size() < whole.size() && whole.compare(0, shown.size(), shown) == 0 &&
-            whole[shown.size()] == '\b')
-            return actual;
+    const std::string whole = percentages(std::atoi(expected.c_str() + open + 1));
+    const size_t end = actual.size() - std::min(actual.size(), after.size());
+    const std::string shown = actual.substr(0, end).substr(std::min(before.size(), end));
+    if (before + shown + after == actual && whole.compare(0, shown.size() + 1, shown + "\b") == 0) {
+        return actual;
     }
     return before + "<percentages of a cut transfer>" + after;
 }
