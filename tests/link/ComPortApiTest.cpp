@@ -2,14 +2,10 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <fstream>
-
 #include "LinkTest.h"
 #include "SerialHandle.h"
 
 namespace {
-
-using testsupport::SimUnit;
 
 char VERSION_QUERY[] = "%fw -v", VERSION_REPLY[] = "2.1.5 SIMUNIT 3.4 1\r\n>>";
 
@@ -26,7 +22,7 @@ termios settingsOf(const std::string &path)
 // The line settings show in what the unit gets; each command is answered before the next change.
 TEST_F(LinkTest, SettingsRecordedWhileClosedTakeEffectAtTheNextOpenAndTheFoundOnesComeBackAtClose)
 {
-    SimUnit unit;
+    testsupport::SimUnit unit;
     ASSERT_TRUE(unit.start()) << unit.error();
     ports.name(1, unit.slavePath());
     termios tio = settingsOf(unit.slavePath()); // the device as another program may leave it: cooked, echoing
@@ -61,8 +57,8 @@ TEST_F(LinkTest, SettingsRecordedWhileClosedTakeEffectAtTheNextOpenAndTheFoundOn
 
 TEST_F(LinkTest, APortThatIsNoTerminalIsRefusedAndLeftClosed)
 {
-    const std::string notATerminal = ports.path() + "/../plain-file";
-    std::ofstream(notATerminal) << "x";
+    const std::string notATerminal = ports.configHome() + "/plain-file";
+    ASSERT_TRUE(testsupport::writeFile(notATerminal, "x"));
     ports.name(4, notATerminal);
     testing::internal::CaptureStdout();
     EXPECT_FALSE(ComPortAPI_OpenCOM(4));

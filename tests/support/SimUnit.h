@@ -18,7 +18,6 @@ class PortsDir {
 public:
     PortsDir();
     const std::string &configHome() const { return dir_.path(); }
-    const std::string &path() const { return ports_; }
     // Makes comN a symbolic link to the terminal at devicePath, replacing any earlier entry.
     void name(int com, const std::string &devicePath) const;
     std::pair<std::string, std::string> env() const { return {"XDG_CONFIG_HOME", configHome()}; }
