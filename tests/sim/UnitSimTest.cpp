@@ -50,8 +50,8 @@ struct Upload {
     std::string sent;
     unsigned rate;
     bool crtscts;
-    const char *reply;
-    const char *verdict;
+    std::string reply;
+    std::string verdict;
 };
 
 // "abc" sums to 294; the image checksum is 0 minus the sum: 4294967002. The unit takes the
@@ -75,7 +75,8 @@ TEST(UnitSim, ChecksEachImageItReceives)
         ASSERT_EQ(client.exchange(std::string("%%") + u.command + "\n\r"), "Ready");
         client.setLine(u.rate, u.crtscts);
         const std::string reply = client.exchange(u.sent);
-        nlohmann::json report = unit.report(), &image = report["images"][0]; // a copy: absent reads as null
+        nlohmann::json report = unit.report(); // not const: a member that is absent reads as null
+        nlohmann::json &image = report["images"][0];
         if (u.rate == 115200) { // a wrong rate garbles the bytes: "abc", in order, once, or not
             EXPECT_EQ(reply, u.reply);
             EXPECT_EQ(image["fnv1a64"], "e71fa2190541574b");
@@ -83,7 +84,7 @@ TEST(UnitSim, ChecksEachImageItReceives)
         EXPECT_EQ(image["bytes_received"], 3);
         EXPECT_EQ(image["verdict"], u.verdict);
         EXPECT_EQ(image["rate"], u.rate);
-        EXPECT_EQ(report["verdict"], std::string(u.verdict) == "ok" ? "ok" : "failed");
+        EXPECT_EQ(report["verdict"], u.verdict == "ok" ? "ok" : "failed");
     }
 }
 
