@@ -37,8 +37,7 @@ cmd_init() {
   wine_env "$dir" wine regedit /S "$reg" </dev/null >>"$dir/wine-env.log" 2>&1
   # The mount manager reads the port names when the server starts: restart it, detached and
   # persistent, so that it holds no test's terminal or files open and outlives each program.
-  wine_env "$dir" wineserver -k >/dev/null 2>&1 || true
-  wine_env "$dir" wineserver -w
+  cmd_stop "$dir"
   wine_env "$dir" setsid wineserver -p </dev/null >/dev/null 2>&1
   # The first program starts the mount manager, which names the ports; rarely it fails once.
   wine_env "$dir" wine cmd /c exit </dev/null >>"$dir/wine-env.log" 2>&1 ||
