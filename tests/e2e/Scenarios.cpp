@@ -17,7 +17,7 @@
 
 namespace e2e {
 
-using testsupport::Json;
+using nlohmann::json;
 using namespace transcript;
 
 const char FULL_UPDATE_SCENARIO[] = "TxFoundAt9600OnCom3BehindAnIdlePort";
@@ -156,16 +156,16 @@ const std::vector<Scenario> &scenarios()
     return rows;
 }
 
-std::string imageState(const Json &image)
+std::string imageState(const json &image)
 {
     for (int index = 0; index < 5; index++) {
         const ImageFacts &facts = catalogueImage(index);
-        if (image["fnv1a64"].str() == facts.fnv1a64 && image["rate"].u64() == 115200 &&
-            image["crtscts"].boolean() && image["verdict"].str() == "ok") {
+        if (image.value("fnv1a64", "") == facts.fnv1a64 && image.value("rate", 0) == 115200 &&
+            image.value("crtscts", false) && image.value("verdict", "") == "ok") {
             return "=" + std::to_string(index);
         }
     }
-    return ":" + std::to_string(image["bytes_received"].u64());
+    return ":" + std::to_string(image.value("bytes_received", 0));
 }
 
 std::vector<std::string> rebootOptions(Reboot reboot, bool realRebootWait)
@@ -229,12 +229,12 @@ std::vector<std::string> split(const std::string &text, const std::string &separ
     return parts;
 }
 
-std::string unitSummary(const Json &report)
+std::string unitSummary(const json &report)
 {
     std::vector<std::string> commands;
-    for (const Json &command : report["commands"].items()) {
-        commands.push_back(command["kind"].str() + "@" + std::to_string(command["rate"].u64()) +
-                           (command["crtscts"].boolean() ? "+cts " : " ") + command["answer"].str());
+    for (const json &command : report.value("commands", json::array())) {
+        commands.push_back(command.value("kind", "") + "@" + std::to_string(command.value("rate", 0)) +
+                           (command.value("crtscts", false) ? "+cts " : " ") + command.value("answer", ""));
     }
     std::string text;
     for (size_t i = 0, n = 1; i < commands.size(); i += n) {
@@ -243,8 +243,8 @@ std::string unitSummary(const Json &report)
         text += (i == 0 ? "" : ", ") + commands[i] + (n > 1 ? "*" + std::to_string(n) : "");
     }
     std::string images;
-    for (const Json &image : report["images"].items())
-        images += " " + image["stage"].str() + imageState(image);
+    for (const json &image : report.value("images", json::array()))
+        images += " " + image.value("stage", "") + imageState(image);
     return images.empty() ? text : text + " |" + images;
 }
 

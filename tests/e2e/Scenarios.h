@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "Json.h"
 #include "ToolRunner.h"
 
 namespace e2e {
@@ -41,7 +40,7 @@ std::vector<std::string> split(const std::string &text, const std::string &separ
 
 // Every command as "kind@rate[+cts] answer" ("*N": N times in a row), then every image: "fpga=K"
 // when it arrived whole as catalogue entry K at 115200 with flow control, else "fpga:<bytes>".
-std::string unitSummary(const testsupport::Json &report);
+std::string unitSummary(const nlohmann::json &report);
 inline const std::string TX_TO_THE_IMAGE =
     "probe@115200 reply, version@115200+cts reply, identity@115200+cts reply, fpga-upload@115200+cts reply";
 

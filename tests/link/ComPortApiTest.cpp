@@ -2,14 +2,10 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <fstream>
-
 #include "LinkTest.h"
 #include "SerialHandle.h"
 
 namespace {
-
-using testsupport::SimUnit;
 
 char VERSION_QUERY[] = "%fw -v", VERSION_REPLY[] = "2.1.5 SIMUNIT 3.4 1\r\n>>";
 
@@ -26,8 +22,9 @@ termios settingsOf(const std::string &path)
 // The line settings show in what the unit gets; each command is answered before the next change.
 TEST_F(LinkTest, SettingsRecordedWhileClosedTakeEffectAtTheNextOpenAndTheFoundOnesComeBackAtClose)
 {
-    SimUnit unit(ports, 1);
+    testsupport::SimUnit unit;
     ASSERT_TRUE(unit.start()) << unit.error();
+    ports.name(1, unit.slavePath());
     termios tio = settingsOf(unit.slavePath()); // the device as another program may leave it: cooked, echoing
     tio.c_lflag |= ICANON | ECHO | ISIG;
     const int device = open(unit.slavePath().c_str(), O_RDWR | O_NOCTTY);
@@ -50,18 +47,18 @@ TEST_F(LinkTest, SettingsRecordedWhileClosedTakeEffectAtTheNextOpenAndTheFoundOn
     EXPECT_TRUE(sendCommand(VERSION_QUERY, 0, 1, VERSION_REPLY));
     EXPECT_TRUE(ComPortAPI_SetBaudRate(9600)); // with the port open a change applies at once
     sendCommand(VERSION_QUERY, 0, 1, VERSION_QUERY);
-    const testsupport::Json seen = commands(unit, 3);
+    nlohmann::json seen = commands(unit, 3);
     const std::pair<uint64_t, bool> expected[] = {{57600, false}, {115200, true}, {9600, true}};
     for (size_t i = 0; i < 3; i++) {
-        EXPECT_EQ(seen[i]["rate"].u64(), expected[i].first) << i;
-        EXPECT_EQ(seen[i]["crtscts"].boolean(), expected[i].second) << i;
+        EXPECT_EQ(seen[i]["rate"], expected[i].first) << i;
+        EXPECT_EQ(seen[i]["crtscts"], expected[i].second) << i;
     }
 }
 
 TEST_F(LinkTest, APortThatIsNoTerminalIsRefusedAndLeftClosed)
 {
-    const std::string notATerminal = ports.path() + "/../plain-file";
-    std::ofstream(notATerminal) << "x";
+    const std::string notATerminal = ports.configHome() + "/plain-file";
+    ASSERT_TRUE(testsupport::writeFile(notATerminal, "x"));
     ports.name(4, notATerminal);
     testing::internal::CaptureStdout();
     EXPECT_FALSE(ComPortAPI_OpenCOM(4));

@@ -5,8 +5,9 @@ namespace {
 // The reply is compared whole: the expected text followed by a line end is another reply.
 TEST_F(LinkTest, AReplyWithMoreThanTheExpectedTextIsRefused)
 {
-    testsupport::SimUnit unit(ports, 1, {"--trailing", "\\r\\n"});
+    testsupport::SimUnit unit({"--trailing", "\\r\\n"});
     ASSERT_TRUE(unit.start()) << unit.error();
+    ports.name(1, unit.slavePath());
     ComPortAPI_SetBaudRate(115200);
     ASSERT_TRUE(ComPortAPI_OpenCOM(1));
     ComPortAPI_SetReadingTimeoutInMs(1000);

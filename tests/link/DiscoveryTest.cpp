@@ -4,8 +4,9 @@ namespace {
 
 TEST_F(LinkTest, DiscoveryFailingOnTheLastPortLeavesItClosedAndItsLastRateForTheOperatorsOpen)
 {
-    testsupport::SimUnit idle(ports, 32, {"--silent-to", "probe"});
-    ASSERT_TRUE(idle.start());
+    testsupport::SimUnit idle({"--silent-to", "probe"});
+    ASSERT_TRUE(idle.start()) << idle.error();
+    ports.name(32, idle.slavePath());
     ComPortAPI_SetHardwareFlowControl(0); // as the caller does before discovery
     testing::internal::CaptureStdout();
     EXPECT_FALSE(detectComPortAndBaudrate());
@@ -18,7 +19,7 @@ TEST_F(LinkTest, DiscoveryFailingOnTheLastPortLeavesItClosedAndItsLastRateForThe
     ASSERT_TRUE(ComPortAPI_OpenCOM(32));
     char command[] = "%fw -v";
     EXPECT_TRUE(sendCommand(command, 0, 0, nullptr));
-    EXPECT_EQ(1200u, commands(idle, 13)[12]["rate"].u64());
+    EXPECT_EQ(1200u, commands(idle, 13)[12]["rate"]);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include "ComPortAPI.h"
 #include "LumivaneFwUpgrade.h"
+#include "RunProgram.h"
 #include "SimUnit.h"
 
 class LinkTest : public ::testing::Test {
@@ -24,10 +25,13 @@ protected:
     }
 
     // The commands the unit has taken so far, once it holds count of them.
-    static testsupport::Json commands(const testsupport::SimUnit &unit, size_t count)
+    static nlohmann::json commands(const testsupport::SimUnit &unit, size_t count)
     {
-        const auto holdsAll = [count](const testsupport::Json &r) { return r["commands"].size() >= count; };
-        return unit.waitForReport(holdsAll, 5000)["commands"];
+        nlohmann::json seen;
+        testsupport::pollFor(
+            [&] { return (seen = unit.report().value("commands", nlohmann::json::array())).size() >= count; },
+            5000);
+        return seen;
     }
 
     testsupport::PortsDir ports;

@@ -20,35 +20,15 @@ const char MACHINE_DEVICE[] = "/dev/machine-serial0";
 
 struct FolderCase {
     const char *name;
-    std::string (*folder)(const testsupport::TempDir &dir); // made in dir, as the case needs
-    bool asNobody;
-    int error; // 0: the folder is certainly absent and the machine's device names port 1
+    const char *folder; // in a folder that holds a file, a link to itself and a folder no one may search
+    int error;          // 0: the folder is certainly absent and the machine's device names port 1
 };
 
-std::string underAFile(const testsupport::TempDir &dir)
-{
-    testsupport::writeFile(dir.file("file"), "");
-    return dir.file("file") + "/LumivaneFwUpgrade/ports";
-}
-
-std::string inALoop(const testsupport::TempDir &dir)
-{
-    symlink(dir.file("loop").c_str(), dir.file("loop").c_str());
-    return dir.file("loop");
-}
-
-std::string withoutSearchPermission(const testsupport::TempDir &dir)
-{
-    chmod(dir.path().c_str(), 0755);
-    mkdir(dir.file("ports").c_str(), 0);
-    return dir.file("ports");
-}
-
 const FolderCase CASES[] = {
-    {"Missing", [](const testsupport::TempDir &dir) { return dir.file("missing"); }, false, 0},
-    {"UnderAFile", underAFile, false, 0},
-    {"LinkLoop", inALoop, false, ELOOP},
-    {"NotSearchable", withoutSearchPermission, true, EACCES},
+    {"Missing", "missing", 0},
+    {"UnderAFile", "file/LumivaneFwUpgrade/ports", 0},
+    {"LinkLoop", "loop", ELOOP},
+    {"NotSearchable", "unsearchable", EACCES}, // as `nobody`: root may search any folder
 };
 
 class PortsFolder : public ::testing::TestWithParam<FolderCase> {};
@@ -57,14 +37,17 @@ TEST_P(PortsFolder, OnlyAMissingFolderLetsTheMachinesDevicesIn)
 {
     const FolderCase &c = GetParam();
     testsupport::TempDir dir;
-    const std::string folder = c.folder(dir), said = dir.file("said"), device = dir.file("device");
+    const std::string folder = dir.file(c.folder), said = dir.file("said"), device = dir.file("device");
+    ASSERT_TRUE(testsupport::writeFile(dir.file("file"), "") &&
+                symlink(dir.file("loop").c_str(), dir.file("loop").c_str()) == 0 &&
+                mkdir(dir.file("unsearchable").c_str(), 0) == 0 && chmod(dir.path().c_str(), 0755) == 0);
     const pid_t child = fork();
     if (child == 0) {
         // The files first: `nobody` may not create them.
         FILE *out = fopen(device.c_str(), "w");
         if (out == nullptr || !freopen(said.c_str(), "w", stdout))
             _exit(126);
-        if (c.asNobody && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+        if (c.error == EACCES && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
             _exit(126);
         // Discovery looks at 32 ports: two lookups, one line.
         deviceForPortNumber(2, folder, [] {

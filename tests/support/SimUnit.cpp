@@ -44,13 +44,7 @@ HeldPort::~HeldPort()
     }
 }
 
-SimUnit::SimUnit(const PortsDir &ports, int com, std::vector<std::string> options)
-    : SimUnit(std::move(options))
-{
-    args_.insert(args_.begin() + 1, {"--ports-dir", ports.path(), "--com", std::to_string(com)});
-}
-
-SimUnit::SimUnit(std::vector<std::string> options)
+SimUnit::SimUnit(const std::vector<std::string> &options)
     : args_{LUMIVANE_UNITSIM_PATH, "--report", files_.file("report.json")}
 {
     args_.insert(args_.end(), options.begin(), options.end());
@@ -109,11 +103,10 @@ bool SimUnit::stop(int timeoutMs)
     return exitStatus_ == 0;
 }
 
-Json SimUnit::waitForReport(const std::function<bool(const Json &)> &done, int timeoutMs) const
+nlohmann::json SimUnit::report() const
 {
-    Json current;
-    pollFor([&] { return done(current = report()); }, timeoutMs);
-    return current;
+    nlohmann::json report = nlohmann::json::parse(readFile(files_.file("report.json")), nullptr, false);
+    return report.is_object() ? report : nlohmann::json::object();
 }
 
 } // namespace testsupport

@@ -1,10 +1,10 @@
 // Simulated units (the unitsim program) for the tests, on ports of a private ports directory,
 // and what they report.
 #pragma once
-#include "Json.h"
 #include "TempDir.h"
 
-#include <functional>
+#include <nlohmann/json.hpp>
+
 #include <string>
 #include <sys/types.h>
 #include <utility>
@@ -18,7 +18,6 @@ class PortsDir {
 public:
     PortsDir();
     const std::string &configHome() const { return dir_.path(); }
-    const std::string &path() const { return ports_; }
     // Makes comN a symbolic link to the terminal at devicePath, replacing any earlier entry.
     void name(int com, const std::string &devicePath) const;
     std::pair<std::string, std::string> env() const { return {"XDG_CONFIG_HOME", configHome()}; }
@@ -44,10 +43,8 @@ private:
 
 class SimUnit {
 public:
-    // A unit that appears as comN of `ports`, with further unitsim options.
-    SimUnit(const PortsDir &ports, int com, std::vector<std::string> options = {});
-    // A unit with no link: only its device path (slavePath()) names it.
-    explicit SimUnit(std::vector<std::string> options = {});
+    // A unit with these unitsim options; its device path (slavePath()) is what names it.
+    explicit SimUnit(const std::vector<std::string> &options = {});
     ~SimUnit() { stop(); }
     SimUnit(const SimUnit &) = delete;
     SimUnit &operator=(const SimUnit &) = delete;
@@ -58,10 +55,9 @@ public:
     // with status 0 (its final report is then written).
     bool stop(int timeoutMs = 5000);
 
-    // The report as it is now (a null value while there is none).
-    Json report() const { return Json::parse(readFile(files_.file("report.json"))); }
-    // Polls the report until `done` holds or timeoutMs passes: the last report read.
-    Json waitForReport(const std::function<bool(const Json &)> &done, int timeoutMs) const;
+    // The report as it is now: unitsim replaces it whole, so it is an object, or empty while
+    // there is none.
+    nlohmann::json report() const;
 
     const std::string &slavePath() const { return slavePath_; }
     // Why start() failed: unitsim's own message.

@@ -1,15 +1,13 @@
-// The Windows build under Wine: the scenarios of the native runs with their expectations, and
-// the web package byte for byte the native program's. The rows that reach an upload command run the test
-// build with the shortened waits; the others, the shipped program. Of the rows that reach the reboot,
-// the road of one update and the prompt that is not recognised run.
+// The Windows build under Wine: the scenarios and web package rows of the native runs, with their
+// expectations. The rows that reach an upload command run the test build with the shortened waits;
+// the others, the shipped program. Of the rows that reach the reboot, the road of one update and
+// the prompt that is not recognised run.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 
 #include "Scenarios.h"
 #include "Transcript.h"
-#include "TempDir.h"
 #include "WinePrefix.h"
 
 namespace {
@@ -52,13 +50,11 @@ TEST(ClosingMessageUnderWine, WaitsForAKeyAndEndsWithIt)
 {
     const std::string expected =
         announcement() + DISCOVERY_FAILED + openingPort(7) + openFailed(7) + PRESS_ANY_KEY;
-    const std::string program = winetest::windowsProgram("LumivaneFwUpgrade.exe");
-    winetest::WinePrefix prefix;
-    const testsupport::RunResult waiting = prefix.run(program, "7\n", 5000);
+    winetest::WineToolRunner runner;
+    const testsupport::RunResult waiting = runner.console("LumivaneFwUpgrade.exe", "7\n", 5000);
     EXPECT_TRUE(waiting.timedOut) << "ended without a key, status " << waiting.exitStatus;
     EXPECT_EQ(visible(waiting.out), visible(expected));
-    const testsupport::RunResult pressed =
-        prefix.run(program, std::string("7\n") + winetest::CLOSING_KEY, 30000);
+    const testsupport::RunResult pressed = runner.run(e2e::Program::Update, "7\n", 30000);
     EXPECT_FALSE(pressed.timedOut);
     EXPECT_EQ(pressed.exitStatus, 255);
     EXPECT_EQ(visible(pressed.out), visible(expected));
@@ -76,32 +72,6 @@ TEST(ManualEntryUnderWine, APortThatRefusesItsSettings)
                                         "ERROR: COM33 configuration failed !" + PRESS_ANY_KEY));
 }
 
-TEST(WebPackageUnderWine, PackageAndConsoleAreTheNativeProgramsByteForByte)
-{
-    testsupport::TempDir nativeDir, windowsDir;
-    testsupport::RunOptions native;
-    native.argv = {LUMIVANE_NATIVE_WEB_PACKAGE_PATH};
-    native.workDir = nativeDir.path();
-    const testsupport::RunResult nativeRun = testsupport::runProgram(native);
-    ASSERT_EQ(nativeRun.exitStatus, 0) << nativeRun.out;
-    const std::string expected = testsupport::readFile(nativeDir.file("FwToUpload.bin"));
-    ASSERT_GT(expected.size(), 100000u) << "the native package is the reference: it must hold the image";
-
-    winetest::WinePrefix prefix;
-    const testsupport::RunResult run = prefix.run(winetest::windowsProgram("LumivaneFwWebPackage.exe"),
-                                                  winetest::CLOSING_KEY, 60000, windowsDir.path());
-    EXPECT_FALSE(run.timedOut);
-    EXPECT_EQ(run.exitStatus, 0) << run.err;
-    EXPECT_EQ(run.out, nativeRun.out);
-    EXPECT_EQ(run.err, "");
-    // Compared whole, reported as a first difference rather than 160 KB of text.
-    const std::string written = testsupport::readFile(windowsDir.file("FwToUpload.bin"));
-    ASSERT_EQ(written.size(), expected.size());
-    EXPECT_TRUE(written == expected)
-        << "first difference at byte "
-        << (std::mismatch(written.begin(), written.end(), expected.begin()).first - written.begin());
-}
-
 class PlantedPartUnderWine : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(PlantedPartUnderWine, IsRemovedNeverFollowedOrStopsTheRunWithItsKeyWait)
@@ -110,11 +80,11 @@ TEST_P(PlantedPartUnderWine, IsRemovedNeverFollowedOrStopsTheRunWithItsKeyWait)
     e2e::runWithPlantedPart(runner, GetParam());
 }
 
-// Only the directory: Wine's file functions resolve a Unix link or FIFO planted beside the
-// program before they act (DeleteFile and MoveFile reach a link's target), so a Windows program
-// cannot tell such an entry from a file there. On Windows, DeleteFile removes a link itself;
-// the native rows show the rest.
-INSTANTIATE_TEST_SUITE_P(Wine, PlantedPartUnderWine, ::testing::Values("Directory"),
+// Nothing planted, or a directory: Wine's file functions resolve a Unix link or FIFO planted
+// beside the program before they act (DeleteFile and MoveFile reach a link's target), so a Windows
+// program cannot tell such an entry from a file there. On Windows, DeleteFile removes a link
+// itself; the native rows show the rest.
+INSTANTIATE_TEST_SUITE_P(Wine, PlantedPartUnderWine, ::testing::Values("Nothing", "Directory"),
                          [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
 
 } // namespace

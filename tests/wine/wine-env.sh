@@ -5,8 +5,8 @@
 #              DIR/ports/comN, which the tests make a link to a terminal (present) or a
 #              directory, which Wine cannot open (absent). The machine's own serial devices get
 #              numbers above 40 (the tool scans 1..32; 33..40 hold units it must not find).
+#   run DIR PROGRAM [ARG...]   run a Windows program in the prefix, as the tests do
 #   stop DIR   stop the prefix's server and every process in it
-# The tests run the programs with the same environment (tests/wine/WinePrefix.cpp).
 set -euo pipefail
 
 readonly LAST_PORT=40 MARKER=.lumivane-wine-prefix
@@ -37,8 +37,7 @@ cmd_init() {
   wine_env "$dir" wine regedit /S "$reg" </dev/null >>"$dir/wine-env.log" 2>&1
   # The mount manager reads the port names when the server starts: restart it, detached and
   # persistent, so that it holds no test's terminal or files open and outlives each program.
-  wine_env "$dir" wineserver -k >/dev/null 2>&1 || true
-  wine_env "$dir" wineserver -w
+  cmd_stop "$dir"
   wine_env "$dir" setsid wineserver -p </dev/null >/dev/null 2>&1
   # The first program starts the mount manager, which names the ports; rarely it fails once.
   wine_env "$dir" wine cmd /c exit </dev/null >>"$dir/wine-env.log" 2>&1 ||
@@ -53,9 +52,10 @@ cmd_stop() {
   wine_env "$1" wineserver -w >/dev/null 2>&1 || true
 }
 
-[ $# -eq 2 ] && [[ $2 = /* ]] || die "usage: wine-env.sh init|stop ABSOLUTE-DIR"
+[ $# -ge 2 ] && [[ $2 = /* ]] || die "usage: wine-env.sh init|run|stop ABSOLUTE-DIR [PROGRAM...]"
 case "$1" in
   init) cmd_init "$2" ;;
+  run) wine_env "$2" wine "${@:3}" ;;
   stop) cmd_stop "$2" ;;
   *) die "unknown command '$1'" ;;
 esac
