@@ -203,8 +203,9 @@ std::string portSettings(const std::string &path, bool change)
 const Scenario &scenario(const std::string &name)
 {
     for (const Scenario &row : scenarios()) {
-        if (row.name == name)
+        if (row.name == name) {
             return row;
+        }
     }
     throw std::invalid_argument("no scenario " + name);
 }
@@ -213,8 +214,9 @@ std::vector<std::string> scenarioNames(bool reachingTheReboot)
 {
     std::vector<std::string> names;
     for (const Scenario &row : scenarios()) {
-        if ((row.reboot != Reboot::NotReached) == reachingTheReboot)
+        if ((row.reboot != Reboot::NotReached) == reachingTheReboot) {
             names.push_back(row.name);
+        }
     }
     return names;
 }
@@ -238,13 +240,15 @@ std::string unitSummary(const json &report)
     }
     std::string text;
     for (size_t i = 0, n = 1; i < commands.size(); i += n) {
-        for (n = 1; i + n < commands.size() && commands[i + n] == commands[i];)
+        for (n = 1; i + n < commands.size() && commands[i + n] == commands[i];) {
             n++;
+        }
         text += (i == 0 ? "" : ", ") + commands[i] + (n > 1 ? "*" + std::to_string(n) : "");
     }
     std::string images;
-    for (const json &image : report.value("images", json::array()))
+    for (const json &image : report.value("images", json::array())) {
         images += " " + image.value("stage", "") + imageState(image);
+    }
     return images.empty() ? text : text + " |" + images;
 }
 
@@ -291,8 +295,9 @@ void runScenario(ToolRunner &runner, const Scenario &row)
         options.signal = row.signal;
         options.signalWhen = [&](const std::string &out, int console) {
             termios tio{};
-            if (row.signalAfter == "key")
+            if (row.signalAfter == "key") {
                 return out == before && tcgetattr(console, &tio) == 0 && (tio.c_lflag & ECHO) == 0;
+            }
             const std::string seen = units.empty() ? "" : unitSummary(units.begin()->second->report());
             return out == before && seen.find(row.signalAfter) != std::string::npos;
         };
@@ -303,7 +308,7 @@ void runScenario(ToolRunner &runner, const Scenario &row)
     ASSERT_TRUE(run.started);
     EXPECT_FALSE(run.timedOut) << "still running after " << seconds << " s";
     EXPECT_FALSE(run.signaled) << "ended by signal " << run.exitStatus;
-    EXPECT_EQ(visible(run.out), visible(resolveCutTransfers(row.transcript, run.out)));
+    EXPECT_EQ(run.out, resolveCutTransfers(row.transcript, run.out));
     EXPECT_EQ(run.exitStatus, row.exitStatus);
     EXPECT_EQ(run.err, runner.expectedErrorOutput(waits));
     std::map<int, std::string> seen;
@@ -344,7 +349,7 @@ void runWithPlantedPart(ToolRunner &runner, const std::string &kind)
     const bool written = kind != "Directory";
     const ImageFacts &image = catalogueImage(0);
     EXPECT_FALSE(run.timedOut);
-    EXPECT_EQ(visible(run.out), visible(webPackageConsole(image, written)));
+    EXPECT_EQ(run.out, webPackageConsole(image, written));
     EXPECT_EQ(run.exitStatus, written ? 0 : 1);
     EXPECT_EQ(testsupport::readFile(victim), "victim");
     struct stat st;

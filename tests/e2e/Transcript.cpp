@@ -35,8 +35,9 @@ ImageFacts buildFacts(int index)
     if (text != nullptr && ValidateFwAndConcatenateData(text)) {
         ComputeConcatenatedDataCheckSum();
         uint64_t hash = 0xcbf29ce484222325ull;
-        for (int i = 0; i < gDataConcatenatedLenght; i++)
+        for (int i = 0; i < gDataConcatenatedLenght; i++) {
             hash = (hash ^ flat[i]) * 0x100000001b3ull;
+        }
         facts = {gDataConcatenatedLenght, gDataConcatenatedCheckSum,
                  std::string(flat.begin(), flat.begin() + gDataConcatenatedLenght),
                  format("%016llx", (unsigned long long)hash)};
@@ -129,8 +130,9 @@ std::string percentages(int length)
         text += shown <= 9 ? "\b\b" : "\b\b\b";
         shown = sent >= length ? 100 : sent * 100 / length;
         text += format("%lld%%", shown);
-        if (shown == 100)
+        if (shown == 100) {
             return text;
+        }
     }
 }
 
@@ -196,23 +198,10 @@ std::string webPackage(const ImageFacts &image)
     base64.stdinText = image.bytes;
     std::string text =
         format("NorVex\r\n418263\r\n1.0.8\r\n%u\r\n%d\r\n", (unsigned)image.checksum, image.length);
-    for (char c : testsupport::runProgram(base64).out)
+    for (char c : testsupport::runProgram(base64).out) {
         text += c == '\n' ? "\r\n" : c == '=' ? "A" : std::string(1, c);
-    return text.substr(0, text.size() - 2);
-}
-
-std::string visible(const std::string &bytes)
-{
-    std::string text;
-    for (unsigned char c : bytes) {
-        text += c == '\\'               ? "\\\\"
-                : c == '\n'             ? "\\n\n"
-                : c == '\r'             ? "\\r"
-                : c == '\b'             ? "\\b"
-                : c < 0x20 || c >= 0x7f ? format("\\x%02x", c)
-                                        : std::string(1, (char)c);
     }
-    return text;
+    return text.substr(0, text.size() - 2);
 }
 
 } // namespace transcript

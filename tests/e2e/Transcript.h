@@ -46,7 +46,4 @@ std::string closing(bool updated);
 std::string webPackageConsole(const ImageFacts &image, bool written);
 std::string webPackage(const ImageFacts &image);
 
-// Control bytes spelled out, for readable failures.
-std::string visible(const std::string &bytes);
-
 } // namespace transcript
