@@ -19,8 +19,9 @@ testsupport::RunOptions NativeToolRunner::runOptions(Program program, const std:
 std::string ToolRunner::expectedErrorOutput(bool rebootWaitRan) const
 {
     std::string calls;
-    for (int i = 0; rebootWaitRan && !realRebootWait() && i < 46; i++)
+    for (int i = 0; rebootWaitRan && !realRebootWait() && i < 46; i++) {
         calls += "Sleep 3000\n";
+    }
     return calls;
 }
 

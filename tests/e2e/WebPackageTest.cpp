@@ -32,8 +32,9 @@ TEST_F(FlatImageTest, WebPackageOfShortImagesPadsAndEncodesTheLastTriple)
     for (const std::string bytes : {"\x5A", "\xFB\xFF\xBF"}) {
         const std::vector<uint8_t> data(bytes.begin(), bytes.end());
         uint32_t sum = 0;
-        for (uint8_t byte : data)
+        for (uint8_t byte : data) {
             sum += byte;
+        }
         const std::string text =
             hexRecord(0, 0, data) + hexRecord(0, (uint16_t)data.size(), {0x00}) + hexRecord(1, 0, {});
         testsupport::TempDir dir;

@@ -45,10 +45,12 @@ TEST_P(PortsFolder, OnlyAMissingFolderLetsTheMachinesDevicesIn)
     if (child == 0) {
         // The files first: `nobody` may not create them.
         FILE *out = fopen(device.c_str(), "w");
-        if (out == nullptr || !freopen(said.c_str(), "w", stdout))
+        if (out == nullptr || !freopen(said.c_str(), "w", stdout)) {
             _exit(126);
-        if (c.error == EACCES && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+        }
+        if (c.error == EACCES && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
             _exit(126);
+        }
         // Discovery looks at 32 ports: two lookups, one line.
         deviceForPortNumber(2, folder, [] {
             return std::vector<std::string>{MACHINE_DEVICE, MACHINE_DEVICE};

@@ -19,8 +19,9 @@ bool pollFor(const std::function<bool()> &done, int timeoutMs)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
+        if (std::chrono::steady_clock::now() >= deadline) {
             return false;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
@@ -29,25 +30,30 @@ bool pollFor(const std::function<bool()> &done, int timeoutMs)
 pid_t spawn(const RunOptions &options, int in, const std::string &out, const std::string &err)
 {
     std::vector<char *> argv;
-    for (const std::string &arg : options.argv)
+    for (const std::string &arg : options.argv) {
         argv.push_back(const_cast<char *>(arg.c_str()));
+    }
     argv.push_back(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
         setpgid(0, 0); // its own group, so a time-out ends it and whatever it started
         const int fdOut = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int fdErr = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || fdOut < 0 || fdErr < 0 || dup2(in, 0) < 0 || dup2(fdOut, 1) < 0 || dup2(fdErr, 2) < 0)
+        if (in < 0 || fdOut < 0 || fdErr < 0 || dup2(in, 0) < 0 || dup2(fdOut, 1) < 0 || dup2(fdErr, 2) < 0) {
             _exit(126);
-        for (const auto &[name, value] : options.env)
+        }
+        for (const auto &[name, value] : options.env) {
             value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
-        if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0)
+        }
+        if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0) {
             _exit(126);
+        }
         execv(argv[0], argv.data());
         _exit(127);
     }
-    if (pid > 0)
+    if (pid > 0) {
         setpgid(pid, pid);
+    }
     return pid;
 }
 
@@ -62,19 +68,22 @@ RunResult runProgram(const RunOptions &options)
     if (options.stdinTerminal) {
         termios raw{};
         cfmakeraw(&raw);
-        if (openpty(&console, &fdIn, nullptr, options.rawTerminal ? &raw : nullptr, nullptr) != 0)
+        if (openpty(&console, &fdIn, nullptr, options.rawTerminal ? &raw : nullptr, nullptr) != 0) {
             return result;
+        }
         fcntl(console, F_SETFD, FD_CLOEXEC);
     } else if (writeFile(in, options.stdinText)) {
         fdIn = open(in.c_str(), O_RDONLY | O_CLOEXEC);
     }
     const pid_t pid = options.argv.empty() ? -1 : spawn(options, fdIn, out, err);
     close(fdIn);
-    if (pid < 0)
+    if (pid < 0) {
         return result;
+    }
     result.started = true;
-    if (options.stdinTerminal && write(console, options.stdinText.data(), options.stdinText.size()) < 0)
+    if (options.stdinTerminal && write(console, options.stdinText.data(), options.stdinText.size()) < 0) {
         perror("console");
+    }
 
     int status = 0;
     bool signalSent = options.signal == 0;
@@ -106,8 +115,9 @@ int openAsNobody(const std::string &path)
 {
     const pid_t pid = fork();
     if (pid == 0) {
-        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) {
             _exit(126);
+        }
         const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         _exit(fd >= 0 ? 0 : errno);
     }

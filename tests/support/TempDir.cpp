@@ -11,8 +11,9 @@ namespace testsupport {
 
 TempDir::TempDir() : path_((std::filesystem::temp_directory_path() / "lumivane-test-XXXXXX").string())
 {
-    if (!mkdtemp(path_.data()))
+    if (!mkdtemp(path_.data())) {
         throw std::runtime_error("mkdtemp failed for " + path_);
+    }
 }
 
 TempDir::~TempDir()
