@@ -5,7 +5,7 @@
 #include <string>
 
 #include "RunProgram.h"
-#include "ToolRunner.h"
+#include "Scenarios.h"
 
 namespace winetest {
 
