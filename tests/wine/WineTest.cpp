@@ -42,20 +42,14 @@ INSTANTIATE_TEST_SUITE_P(RebootUnderWine, UpdateUnderWine,
                                            "StallInMidImageThenNoPromptAfterTheReboot"),
                          [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
 
-// The native runs end the key wait at the end of their piped input; a console shows that the
-// run really waits for the operator's key at the closing message, and ends with it.
-TEST(ClosingMessageUnderWine, WaitsForAKeyAndEndsWithIt)
+// The native runs end the key wait at the end of their piped input, the other Wine rows with a
+// key: without one, the run must still be waiting at the closing message.
+TEST(ClosingMessageUnderWine, WaitsForAKey)
 {
-    const std::string expected =
-        announcement() + DISCOVERY_FAILED + openingPort(7) + openFailed(7) + PRESS_ANY_KEY;
     winetest::WineToolRunner runner;
-    const testsupport::RunResult waiting = runner.console("LumivaneFwUpgrade.exe", "7\n", 5000);
-    EXPECT_TRUE(waiting.timedOut) << "ended without a key, status " << waiting.exitStatus;
-    EXPECT_EQ(waiting.out, expected);
-    const testsupport::RunResult pressed = runner.run(e2e::Program::Update, "7\n", 30000);
-    EXPECT_FALSE(pressed.timedOut);
-    EXPECT_EQ(pressed.exitStatus, 255);
-    EXPECT_EQ(pressed.out, expected);
+    const testsupport::RunResult run = runner.console("LumivaneFwUpgrade.exe", "7\n", 5000);
+    EXPECT_TRUE(run.timedOut) << "ended without a key, status " << run.exitStatus;
+    EXPECT_EQ(run.out, announcement() + DISCOVERY_FAILED + openingPort(7) + openFailed(7) + PRESS_ANY_KEY);
 }
 
 // A device that opens but is no serial port: the Win32 settings calls refuse it.
