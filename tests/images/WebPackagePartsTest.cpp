@@ -1,10 +1,12 @@
-// FileAPI: failures of the stream reported.
+// What the web package's writer is made of, where its end-to-end rows and the fuzz target cannot
+// reach: FileAPI's stream failures, base64_encode's room beyond 32 bits.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <csignal>
 #include <string>
 
+#include "Encoder.h"
 #include "FileAPI.h"
 #include "TempDir.h"
 
@@ -37,6 +39,14 @@ TEST(FileApi, StreamFailuresAreReported)
     EXPECT_EQ(FileAPI_CloseFile(), FALSE);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "ERROR: Closing file failed !\nERROR: File does not exists or Not opened !\n");
+}
+
+TEST(Base64, RoomBeyond32BitsIsTooSmall)
+{
+    unsigned char dst[8];
+    int dlen = 1000;
+    EXPECT_EQ(base64_encode(dst, &dlen, nullptr, 300000000), -1);
+    EXPECT_EQ(dlen, 400000001);
 }
 
 } // namespace
