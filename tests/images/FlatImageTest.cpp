@@ -11,19 +11,12 @@
 
 #include "BinImage.h"
 #include "ImageTestSupport.h"
-#include "LumivaneFwUpgrade.h"
 #include "ReleaseManifest.h"
-#include "RunProgram.h"
 
 namespace {
 
 const std::string EOF_RECORD = ":00000001FF\r\n";
 const std::string INVALID = "\r\n intel_hex_line_is_valid \r\n";
-
-std::string data(uint16_t address, std::vector<uint8_t> bytes)
-{
-    return hexRecord(0, address, bytes);
-}
 
 // The verdict is that of the output: the builder refuses a text with a diagnostic.
 struct BuildCase {
@@ -38,6 +31,7 @@ struct BuildCase {
 
 std::vector<BuildCase> buildCases()
 {
+    const auto data = [](uint16_t at, std::vector<uint8_t> bytes) { return hexRecord(0, at, bytes); };
     const std::string page1 = hexRecord(4, 0, {0x80, 0x01}) + data(0x0010, {1, 2, 3, 4}) + EOF_RECORD;
     const std::string line44 = data(0x0100, std::vector<uint8_t>(44, 0x11));
     const std::string beyond = data(0xFFF8, std::vector<uint8_t>(9, 6));
