@@ -9,7 +9,7 @@ BuildResult FlatImageTest::build(const std::string &text)
     testing::internal::CaptureStdout();
     bool ok = ValidateFwAndConcatenateData(workingCopy.data()) == TRUE;
     ComputeConcatenatedDataCheckSum();
-    return {ok, gDataConcatenatedLenght, gDataConcatenatedCheckSum, testing::internal::GetCapturedStdout()};
+    return {ok, testing::internal::GetCapturedStdout()};
 }
 
 std::string hexRecord(uint8_t type, uint16_t address, const std::vector<uint8_t> &data)

@@ -13,8 +13,6 @@
 
 struct BuildResult {
     bool ok;
-    int length;
-    uint32_t checksum;
     std::string output; // what the builder printed
 };
 
