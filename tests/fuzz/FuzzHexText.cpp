@@ -2,6 +2,7 @@
 // main flow lays them out (the text with 16 zero bytes after it, the flat image with 16 spare
 // bytes), compared with a reading of the text done here: the verdict, the length, every byte
 // written and, through the checksum, every byte left alone below the length.
+#include <cctype>
 #include <map>
 #include <string>
 
@@ -10,17 +11,12 @@
 
 namespace {
 
-// Hex digits as a record line holds them; a character that is no hex digit reads as 0.
-uint8_t nibble(char c)
-{
-    return (uint8_t)(c >= '0' && c <= '9'   ? c - '0'
-                     : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                     : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                            : 0);
-}
+// Two hex digits of a record line; a character that is no hex digit reads as 0.
 uint8_t byteAt(const char *line, size_t pos)
 {
-    return (uint8_t)(nibble(line[pos]) << 4 | nibble(line[pos + 1]));
+    auto digit = [](char c) { return isxdigit((unsigned char)c) ? c : '0'; };
+    const char pair[3] = {digit(line[pos]), digit(line[pos + 1])};
+    return (uint8_t)strtoul(pair, nullptr, 16);
 }
 
 // Start code, every declared byte inside the line, and the checksum in its last two
@@ -76,22 +72,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         at = end;
     }
-    uint32_t checksum = 0u - 255u * (uint32_t)length;
-    for (auto [address, byte] : written) {
-        checksum += address < (uint32_t)length ? 255u - byte : 0;
-    }
 
     char *copy = newHeapText(data, size, 16);
     FUZZ_CHECK(ValidateFwAndConcatenateData(copy) == (ok ? TRUE : FALSE));
+    free(copy);
     FUZZ_CHECK(gDataConcatenatedLenght == length);
+    uint32_t checksum = 0u - 255u * (uint32_t)length;
     for (auto [address, byte] : written) {
         FUZZ_CHECK(gDataConcatenated[address] == byte);
+        checksum += address < (uint32_t)length ? 255u - byte : 0;
     }
     ComputeConcatenatedDataCheckSum();
     FUZZ_CHECK(gDataConcatenatedCheckSum == checksum);
     for (int i = 0; i < 16; i++) {
         FUZZ_CHECK(gDataConcatenated[CONCAT_BUFFER_SIZE + i] == 0);
     }
-    free(copy);
     return 0;
 }

@@ -11,17 +11,6 @@
 
 namespace {
 
-bool oracleNumber(const std::string &digits, int *value)
-{
-    errno = 0;
-    long long number = strtoll(digits.c_str(), nullptr, 10);
-    if (errno == ERANGE || number < INT_MIN || number > INT_MAX) {
-        return false;
-    }
-    *value = (int)number;
-    return true;
-}
-
 bool oracle(const char *reply, VersionReply *version)
 {
     // Matched at the reply's start only; what follows the seventh field does not count.
@@ -36,9 +25,12 @@ bool oracle(const char *reply, VersionReply *version)
                       &version->fpga_ver, &version->fpga_rev, &version->fpga_type};
     const int groups[] = {1, 2, 3, 5, 6, 7};
     for (int i = 0; i < 6; i++) {
-        if (!oracleNumber(match[groups[i]].str(), numbers[i])) {
+        errno = 0;
+        long long number = strtoll(match[groups[i]].str().c_str(), nullptr, 10);
+        if (errno == ERANGE || number < INT_MIN || number > INT_MAX) {
             return false;
         }
+        *numbers[i] = (int)number;
     }
     strcpy(version->model, match[4].str().c_str());
     return true;
@@ -50,9 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     // The input up to its first NUL, terminated and nothing more: a read past the NUL is caught.
     char *reply = newHeapText(data, strnlen((const char *)data, size), 1);
-    VersionReply version;
+    VersionReply version, expected;
     bool parsed = parseVersionReply(reply, &version) == TRUE;
-    VersionReply expected;
     bool expectedParsed = oracle(reply, &expected);
     FUZZ_CHECK(parsed == expectedParsed);
     if (!expectedParsed) {

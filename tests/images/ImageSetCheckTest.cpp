@@ -4,11 +4,12 @@
 
 #include <cstdio>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "ImageTestSupport.h"
 #include "ReleaseManifest.h"
-#include "RunProgram.h"
 #include "TempDir.h"
 
 namespace {
@@ -17,7 +18,7 @@ using Lines = std::vector<std::string>; // each with its CR LF
 
 struct Damage {
     const char *name;
-    int entry; // the file changed; -1: a file the manifest does not name is added
+    int entry; // the file changed; -1: notes.txt, a file the manifest does not name
     std::function<void(Lines &)> change;
     const char *fault; // after the file name
 };
@@ -37,28 +38,10 @@ const Damage DAMAGES[] = {
     {"Past4MiB", 1, [](Lines &l) { l.insert(l.begin() + 1, ":020000040040BA\r\n"); },
      ":3: data at flat address 4194304 lies beyond the 4 MiB flat image"},
     {"MissingFile", 4, [](Lines &l) { l.clear(); }, ": missing (entry 4 of R1_08.manifest)"},
-    {"UnnamedFile", -1, nullptr, "notes.txt: not a file of R1_08.manifest"},
+    {"UnnamedFile", -1, [](Lines &l) { l = {"R1_08\r\n"}; }, ": not a file of R1_08.manifest"},
     {"FiguresDiffer", 1, [](Lines &l) { l[1] = ":10000000FE" + std::string(30, 'F') + "01\r\n"; },
      ": entry 1 checksum 4281221844, R1_08.manifest says 4281221843"},
 };
-
-testsupport::RunResult run(const char *program, const std::string &dir)
-{
-    testsupport::RunOptions options;
-    options.argv = {program, dir};
-    return testsupport::runProgram(options);
-}
-
-Lines split(const std::string &text)
-{
-    Lines lines;
-    for (size_t at = 0; at < text.size();) {
-        size_t end = text.find('\n', at) + 1;
-        lines.push_back(text.substr(at, end - at));
-        at = end;
-    }
-    return lines;
-}
 
 class ImageSetCheck : public ::testing::TestWithParam<Damage> {};
 
@@ -66,28 +49,28 @@ TEST_P(ImageSetCheck, RefusesEachDamageWithItsReason)
 {
     const Damage &damage = GetParam();
     testsupport::TempDir set;
-    ASSERT_EQ(run(LUMIVANE_STANDIN_IMAGES_PROGRAM, set.path()).exitStatus, 0);
-    std::string fault = damage.fault;
-    if (damage.entry < 0) {
-        ASSERT_TRUE(testsupport::writeFile(set.file("notes.txt"), "R1_08\r\n"));
-    } else {
-        std::string path = set.file(RELEASE_ENTRIES[damage.entry].file);
-        Lines lines = split(testsupport::readFile(path));
-        damage.change(lines);
-        std::string text;
-        for (const std::string &line : lines) {
-            text += line;
-        }
-        ASSERT_EQ(lines.empty() ? std::remove(path.c_str()) : !testsupport::writeFile(path, text), 0);
-        fault = RELEASE_ENTRIES[damage.entry].file + fault;
+    ASSERT_EQ(runToEnd({LUMIVANE_STANDIN_IMAGES_PROGRAM, set.path()}).exitStatus, 0);
+    const std::string file = damage.entry < 0 ? "notes.txt" : RELEASE_ENTRIES[damage.entry].file;
+    const std::string path = set.file(file);
+    Lines lines;
+    std::istringstream text(testsupport::readFile(path));
+    for (std::string line; std::getline(text, line);) {
+        lines.push_back(line + "\n");
     }
-    testsupport::RunResult result = run(LUMIVANE_IMAGESET_CHECK_PROGRAM, set.path());
+    damage.change(lines);
+    std::string changed;
+    for (const std::string &line : lines) {
+        changed += line;
+    }
+    ASSERT_EQ(lines.empty() ? std::remove(path.c_str()) : !testsupport::writeFile(path, changed), 0);
+    testsupport::RunResult result = runToEnd({LUMIVANE_IMAGESET_CHECK_PROGRAM, set.path()});
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(result.err, "ImageSetCheck: the image set in " + set.path() +
-                              " is refused; no catalogue is generated from it:\n  " + fault + "\n");
+                              " is refused; no catalogue is generated from it:\n  " + file + damage.fault +
+                              "\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(StandInSet, ImageSetCheck, ::testing::ValuesIn(DAMAGES),
-                         [](const ::testing::TestParamInfo<Damage> &info) { return info.param.name; });
+                         [](const auto &info) { return info.param.name; });
 
 } // namespace

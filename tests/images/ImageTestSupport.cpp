@@ -1,30 +1,33 @@
 #include "ImageTestSupport.h"
 
-#include <cstdio>
-#include <cstring>
+#include <numeric>
 
 BuildResult FlatImageTest::build(const std::string &text)
 {
-    std::vector<char> workingCopy(text.size() + 16, '\0');
-    memcpy(workingCopy.data(), text.data(), text.size());
+    std::vector<char> workingCopy(text.begin(), text.end());
+    workingCopy.resize(text.size() + 16, '\0');
     testing::internal::CaptureStdout();
     bool ok = ValidateFwAndConcatenateData(workingCopy.data()) == TRUE;
     ComputeConcatenatedDataCheckSum();
-    return {ok, gDataConcatenatedLenght, gDataConcatenatedCheckSum, testing::internal::GetCapturedStdout()};
+    return {ok, testing::internal::GetCapturedStdout()};
 }
 
 std::string hexRecord(uint8_t type, uint16_t address, const std::vector<uint8_t> &data)
 {
     std::vector<uint8_t> bytes = {(uint8_t)data.size(), (uint8_t)(address >> 8), (uint8_t)address, type};
     bytes.insert(bytes.end(), data.begin(), data.end());
-    uint8_t checksum = 0;
+    bytes.push_back((uint8_t)-std::accumulate(bytes.begin(), bytes.end(), 0));
     std::string line = ":";
-    char pair[3];
     for (uint8_t b : bytes) {
-        checksum = (uint8_t)(checksum - b);
-        snprintf(pair, sizeof pair, "%02X", b);
-        line += pair;
+        line += {"0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 15]};
     }
-    snprintf(pair, sizeof pair, "%02X", checksum);
-    return line + pair + "\r\n";
+    return line + "\r\n";
+}
+
+testsupport::RunResult runToEnd(const std::vector<std::string> &argv, const std::string &input)
+{
+    testsupport::RunOptions options;
+    options.argv = argv;
+    options.stdinText = input;
+    return testsupport::runProgram(options);
 }

@@ -1,5 +1,5 @@
 // Shared by the image suites: the flat image allocated as the main flow does, builds of heap
-// working copies, and record lines.
+// working copies, record lines, and programs run on given arguments and input.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,11 +9,10 @@
 #include <vector>
 
 #include "LumivaneFwUpgrade.h"
+#include "RunProgram.h"
 
 struct BuildResult {
     bool ok;
-    int length;
-    uint32_t checksum;
     std::string output; // what the builder printed
 };
 
@@ -31,3 +30,6 @@ private:
 
 // One record line with its checksum, upper-case, ended by CR LF.
 std::string hexRecord(uint8_t type, uint16_t address, const std::vector<uint8_t> &data);
+
+// Runs argv[0] to its end with input as its standard input.
+testsupport::RunResult runToEnd(const std::vector<std::string> &argv, const std::string &input = "");

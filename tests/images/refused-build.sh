@@ -4,8 +4,7 @@
 # Usage: refused-build.sh <source dir> <StandInImages program> <work dir>
 set -u
 source_dir=$1 standin=$2 work=$3
-rm -rf "$work" && mkdir -p "$work/set" || exit 1
-"$standin" "$work/set" || exit 1
+rm -rf "$work" && mkdir -p "$work/set" && "$standin" "$work/set" || exit 1
 cmake -S "$source_dir" -B "$work/build" -G Ninja -DBUILD_TESTING=OFF -DFIRMWARE_IMAGE_DIR="$work/set" >/dev/null || exit 1
 catalogue=(src/firmware/BinImage.h src/firmware/BinImage.cpp)
 cmake --build "$work/build" --target "${catalogue[1]}" >/dev/null || { echo "the sound set was refused"; exit 1; }
@@ -13,13 +12,11 @@ cmake --build "$work/build" --target "${catalogue[1]}" >/dev/null || { echo "the
 # One character of entry 1 that the tool would read as digit 0.
 sed -i '1s/^:020/:02G/' "$work/set/M418263_R1_08_TX_V1.mcs"
 cmake --build "$work/build" --target "${catalogue[1]}" >"$work/output" 2>&1 && { echo "the damaged set was built"; exit 1; }
-status=0
 # Ninja's own closing line follows the check's lines.
 tail -n 3 "$work/output" | head -n 2 | diff - <(printf '%s\n' \
   "ImageSetCheck: the image set in $work/set is refused; no catalogue is generated from it:" \
-  "  M418263_R1_08_TX_V1.mcs:1: character 4 is 'G', not a hex digit") || { cat "$work/output"; status=1; }
+  "  M418263_R1_08_TX_V1.mcs:1: character 4 is 'G', not a hex digit") || { cat "$work/output"; exit 1; }
 for file in "${catalogue[@]}"; do
-  [ ! -e "$work/build/$file" ] || { echo "$file is left in the build tree"; status=1; }
+  [ ! -e "$work/build/$file" ] || { echo "$file is left in the build tree"; exit 1; }
 done
-[ $status -eq 0 ] && rm -rf "$work"
-exit $status
+rm -rf "$work"
