@@ -193,12 +193,9 @@ std::string webPackageConsole(const ImageFacts &image, bool written)
 
 std::string webPackage(const ImageFacts &image)
 {
-    testsupport::RunOptions base64;
-    base64.argv = {"/usr/bin/base64", "-w", "928"};
-    base64.stdinText = image.bytes;
     std::string text =
         format("NorVex\r\n418263\r\n1.0.8\r\n%u\r\n%d\r\n", (unsigned)image.checksum, image.length);
-    for (char c : testsupport::runProgram(base64).out) {
+    for (char c : testsupport::runToEnd({"/usr/bin/base64", "-w", "928"}, image.bytes).out) {
         text += c == '\n' ? "\r\n" : c == '=' ? "A" : std::string(1, c);
     }
     return text.substr(0, text.size() - 2);

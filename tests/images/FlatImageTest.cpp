@@ -86,14 +86,14 @@ INSTANTIATE_TEST_SUITE_P(Texts, FlatImageBuild, ::testing::ValuesIn(buildCases()
 
 std::string sha256sum(const std::string &bytes)
 {
-    return runToEnd({"/usr/bin/sha256sum"}, bytes).out.substr(0, 64);
+    return testsupport::runToEnd({"/usr/bin/sha256sum"}, bytes).out.substr(0, 64);
 }
 
 // The figures program's lines for each image: the manifest's figures, which the builder must
 // reproduce (any diagnostic of it would land inside the line), and sha256sum's digests.
 TEST_F(FlatImageTest, CatalogueHoldsTheManifestsFiguresAndTheFiguresProgramTheirSha256)
 {
-    const testsupport::RunResult figures = runToEnd({LUMIVANE_CATALOGUE_FIGURES_PROGRAM});
+    const testsupport::RunResult figures = testsupport::runToEnd({LUMIVANE_CATALOGUE_FIGURES_PROGRAM});
     EXPECT_EQ(figures.exitStatus, 0);
     ASSERT_EQ(std::size(AUTOGEN_FILES), std::size(RELEASE_ENTRIES));
     for (size_t i = 0; i < std::size(AUTOGEN_FILES); i++) {

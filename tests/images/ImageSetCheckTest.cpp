@@ -49,7 +49,7 @@ TEST_P(ImageSetCheck, RefusesEachDamageWithItsReason)
 {
     const Damage &damage = GetParam();
     testsupport::TempDir set;
-    ASSERT_EQ(runToEnd({LUMIVANE_STANDIN_IMAGES_PROGRAM, set.path()}).exitStatus, 0);
+    ASSERT_EQ(testsupport::runToEnd({LUMIVANE_STANDIN_IMAGES_PROGRAM, set.path()}).exitStatus, 0);
     const std::string file = damage.entry < 0 ? "notes.txt" : RELEASE_ENTRIES[damage.entry].file;
     const std::string path = set.file(file);
     Lines lines;
@@ -63,7 +63,7 @@ TEST_P(ImageSetCheck, RefusesEachDamageWithItsReason)
         changed += line;
     }
     ASSERT_EQ(lines.empty() ? std::remove(path.c_str()) : !testsupport::writeFile(path, changed), 0);
-    testsupport::RunResult result = runToEnd({LUMIVANE_IMAGESET_CHECK_PROGRAM, set.path()});
+    testsupport::RunResult result = testsupport::runToEnd({LUMIVANE_IMAGESET_CHECK_PROGRAM, set.path()});
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(result.err, "ImageSetCheck: the image set in " + set.path() +
                               " is refused; no catalogue is generated from it:\n  " + file + damage.fault +

@@ -23,11 +23,3 @@ std::string hexRecord(uint8_t type, uint16_t address, const std::vector<uint8_t>
     }
     return line + "\r\n";
 }
-
-testsupport::RunResult runToEnd(const std::vector<std::string> &argv, const std::string &input)
-{
-    testsupport::RunOptions options;
-    options.argv = argv;
-    options.stdinText = input;
-    return testsupport::runProgram(options);
-}

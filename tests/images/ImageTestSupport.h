@@ -30,6 +30,3 @@ private:
 
 // One record line with its checksum, upper-case, ended by CR LF.
 std::string hexRecord(uint8_t type, uint16_t address, const std::vector<uint8_t> &data);
-
-// Runs argv[0] to its end with input as its standard input.
-testsupport::RunResult runToEnd(const std::vector<std::string> &argv, const std::string &input = "");

@@ -111,6 +111,14 @@ RunResult runProgram(const RunOptions &options)
     return result;
 }
 
+RunResult runToEnd(const std::vector<std::string> &argv, const std::string &input)
+{
+    RunOptions options;
+    options.argv = argv;
+    options.stdinText = input;
+    return runProgram(options);
+}
+
 int openAsNobody(const std::string &path)
 {
     const pid_t pid = fork();

@@ -41,6 +41,8 @@ struct RunResult {
 int openAsNobody(const std::string &path);
 
 RunResult runProgram(const RunOptions &options);
+// Runs argv[0] to its end with input as its standard input.
+RunResult runToEnd(const std::vector<std::string> &argv, const std::string &input = "");
 // Polls, every 5 ms, until done() holds (true) or timeoutMs passes (false).
 bool pollFor(const std::function<bool()> &done, int timeoutMs);
 // Starts options.argv in its own process group, with `in` as standard input and its output to the
