@@ -1,10 +1,14 @@
-// LumivaneFwWebPackage on the embedded image: the package byte for byte, also where something
-// already has its part file's name; and, in-process, an image whose base64 ends in "==".
+// The native programs: every update scenario but the full one, with the test build whose reboot
+// wait is recorded instead of spent; the web package writer on the embedded image, byte for byte,
+// also where something already has its part file's name, and, in-process, on images whose base64
+// ends in "==" or in a whole last triple.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
 
 #include "ImageTestSupport.h"
 #include "LumivaneFwUpgrade.h"
@@ -12,6 +16,26 @@
 #include "Transcript.h"
 
 namespace {
+
+std::vector<std::string> recordedWaitScenarios()
+{
+    // The rows that reach the reboot first: they take longest.
+    std::vector<std::string> names = e2e::scenarioNames(true), before = e2e::scenarioNames(false);
+    names.erase(std::find(names.begin(), names.end(), e2e::FULL_UPDATE_SCENARIO));
+    names.insert(names.end(), before.begin(), before.end());
+    return names;
+}
+
+class UpdateScenario : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(UpdateScenario, TranscriptExitStatusAndUnitsAsExpected)
+{
+    e2e::NativeToolRunner runner(false);
+    e2e::runScenario(runner, e2e::scenario(GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Native, UpdateScenario, ::testing::ValuesIn(recordedWaitScenarios()),
+                         [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
 
 class WebPackage : public ::testing::TestWithParam<std::string> {};
 
@@ -31,10 +55,7 @@ TEST_F(FlatImageTest, WebPackageOfShortImagesPadsAndEncodesTheLastTriple)
 {
     for (const std::string bytes : {"\x5A", "\xFB\xFF\xBF"}) {
         const std::vector<uint8_t> data(bytes.begin(), bytes.end());
-        uint32_t sum = 0;
-        for (uint8_t byte : data) {
-            sum += byte;
-        }
+        const uint32_t sum = std::accumulate(data.begin(), data.end(), 0u);
         const std::string text =
             hexRecord(0, 0, data) + hexRecord(0, (uint16_t)data.size(), {0x00}) + hexRecord(1, 0, {});
         testsupport::TempDir dir;
