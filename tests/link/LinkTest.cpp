@@ -1,0 +1,147 @@
+// The device link, in this process: the tool's serial layer, command exchange and discovery
+// talking to simulated units on ports of a private ports directory; no port is left open behind
+// a test.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "ComPortAPI.h"
+#include "LumivaneFwUpgrade.h"
+#include "RunProgram.h"
+#include "SerialHandle.h"
+#include "SimUnit.h"
+
+namespace {
+
+class LinkTest : public ::testing::Test {
+protected:
+    LinkTest() : buffer_(DATA_BUFFER_SIZE, '\0')
+    {
+        gDataBuffer = buffer_.data();
+        setenv("XDG_CONFIG_HOME", ports.configHome().c_str(), 1);
+    }
+    ~LinkTest() override
+    {
+        ComPortAPI_CloseCOM();
+        gDataBuffer = nullptr;
+    }
+
+    // The commands the unit has taken so far, once it holds count of them.
+    static nlohmann::json commands(const testsupport::SimUnit &unit, size_t count)
+    {
+        nlohmann::json seen;
+        testsupport::pollFor(
+            [&] { return (seen = unit.report().value("commands", nlohmann::json::array())).size() >= count; },
+            5000);
+        return seen;
+    }
+
+    testsupport::PortsDir ports;
+
+private:
+    std::vector<char> buffer_;
+};
+
+char VERSION_QUERY[] = "%fw -v", VERSION_REPLY[] = "2.1.5 SIMUNIT 3.4 1\r\n>>";
+
+// The device's line settings as another program finds them.
+termios settingsOf(const std::string &path)
+{
+    termios tio{};
+    const int device = open(path.c_str(), O_RDWR | O_NOCTTY);
+    EXPECT_EQ(tcgetattr(device, &tio), 0);
+    close(device);
+    return tio;
+}
+
+// The line as the tool sets it, and as another program finds it again after the close. What the
+// rates and flow control do on the line, the end-to-end rows' unit summaries show.
+TEST_F(LinkTest, TheLineIsRaw8BitWithoutHangUpWhileOpenAndAsFoundAfterTheClose)
+{
+    testsupport::SimUnit unit;
+    ASSERT_TRUE(unit.start()) << unit.error();
+    ports.name(1, unit.slavePath());
+    termios tio = settingsOf(unit.slavePath()); // the device as another program may leave it: cooked, echoing
+    tio.c_lflag |= ICANON | ECHO | ISIG;
+    const int device = open(unit.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(tcsetattr(device, TCSANOW, &tio), 0);
+    close(device);
+    ComPortAPI_SetBaudRate(115200);
+    ASSERT_TRUE(ComPortAPI_OpenCOM(1));
+    EXPECT_TRUE(sendCommand(VERSION_QUERY, 0, 1, VERSION_REPLY));
+    EXPECT_EQ(tcgetattr(serialHandleFrom(g_hCOM)->fd, &tio), 0);
+    EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | CLOCAL | CREAD | HUPCL), tcflag_t(CS8 | CLOCAL | CREAD));
+    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_TRUE(ComPortAPI_CloseCOM());
+    EXPECT_EQ(settingsOf(unit.slavePath()).c_lflag & (ICANON | ECHO | ISIG), tcflag_t(ICANON | ECHO | ISIG));
+}
+
+TEST_F(LinkTest, APortThatIsNoTerminalIsRefusedAndLeftClosed)
+{
+    const std::string notATerminal = ports.configHome() + "/plain-file";
+    ASSERT_TRUE(testsupport::writeFile(notATerminal, "x"));
+    ports.name(4, notATerminal);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(ComPortAPI_OpenCOM(4));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ERROR: COM4 configuration failed !");
+    EXPECT_EQ(INVALID_HANDLE_VALUE, g_hCOM);
+}
+
+// The reply is compared whole: the expected text followed by a line end is another reply.
+TEST_F(LinkTest, AReplyWithMoreThanTheExpectedTextIsRefused)
+{
+    testsupport::SimUnit unit({"--trailing", "\\r\\n"});
+    ASSERT_TRUE(unit.start()) << unit.error();
+    ports.name(1, unit.slavePath());
+    ComPortAPI_SetBaudRate(115200);
+    ASSERT_TRUE(ComPortAPI_OpenCOM(1));
+    ComPortAPI_SetReadingTimeoutInMs(1000);
+    char command[] = "%fw -p", expected[] = "Norvex 6G SDI EXTENDER TX\r\n>>";
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(sendCommand(command, 0, 1, expected));
+    EXPECT_EQ("", testing::internal::GetCapturedStdout());
+}
+
+// The version reply is read as one line.
+TEST(StrRemoveNL, ReplacesEveryLineBreak)
+{
+    char version[] = "1.0.8\r\n>>";
+    StrRemoveNL(version, ' ');
+    EXPECT_STREQ(version, "1.0.8  >>");
+}
+
+// Inputs the version reply fuzz target once failed on: without a single field, nothing is set.
+TEST(VersionReply, AReplyWithoutAnyFieldIsNoVersion)
+{
+    for (const char *reply : {"", " ", "\r\n"}) {
+        VersionReply version;
+        EXPECT_EQ(0, parseVersionReply(reply, &version)) << '"' << reply << '"';
+        EXPECT_EQ(-1, version.fpga_type);
+        EXPECT_STREQ("", version.model);
+    }
+}
+
+TEST_F(LinkTest, DiscoveryFailingOnTheLastPortLeavesItClosedAndItsLastRateForTheOperatorsOpen)
+{
+    testsupport::SimUnit idle({"--silent-to", "probe"});
+    ASSERT_TRUE(idle.start()) << idle.error();
+    ports.name(32, idle.slavePath());
+    ComPortAPI_SetHardwareFlowControl(0); // as the caller does before discovery
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(detectComPortAndBaudrate());
+    EXPECT_EQ("", testing::internal::GetCapturedStdout());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, g_hCOM);
+    EXPECT_EQ(32, gComPortNumber);
+    EXPECT_EQ(1200, gBaudRate);
+
+    // The operator's port opens next, at the rate left recorded.
+    ASSERT_TRUE(ComPortAPI_OpenCOM(32));
+    char command[] = "%fw -v";
+    EXPECT_TRUE(sendCommand(command, 0, 0, nullptr));
+    EXPECT_EQ(1200u, commands(idle, 13)[12]["rate"]);
+}
+
+} // namespace
