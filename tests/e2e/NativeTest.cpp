@@ -1,7 +1,7 @@
-// The native programs: every update scenario but the full one, with the test build whose reboot
-// wait is recorded instead of spent; the web package writer on the embedded image, byte for byte,
-// also where something already has its part file's name, and, in-process, on images whose base64
-// ends in "==" or in a whole last triple.
+// The native programs: the road of one update with the real reboot wait of 138 s, every other
+// update scenario with the test build whose reboot wait is recorded instead of spent; the web package writer
+// on the embedded image, byte for byte, also where something already has its part file's name, and,
+// in-process, on images whose base64 ends in "==" or in a whole last triple.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -24,6 +24,12 @@ std::vector<std::string> recordedWaitScenarios()
     names.erase(std::find(names.begin(), names.end(), e2e::FULL_UPDATE_SCENARIO));
     names.insert(names.end(), before.begin(), before.end());
     return names;
+}
+
+TEST(FullUpdate, TxFoundAt9600OnCom3WithTheRealRebootWait)
+{
+    e2e::NativeToolRunner runner(true);
+    e2e::runScenario(runner, e2e::scenario(e2e::FULL_UPDATE_SCENARIO));
 }
 
 class UpdateScenario : public ::testing::TestWithParam<std::string> {};
