@@ -126,6 +126,9 @@ const std::vector<Scenario> &scenarios()
         {"ManualEntryOfARateOf0", "33:", "33\n0\n", NO, portAndRate(33, 0) + PRESS_ANY_KEY, 255, "33: "},
         // A number followed by anything else is refused, never cut to the number before it.
         {"PortTypedWithLettersAfterIt", "33:", "33abc\n9600\n", NO, refused, 255, "33: "},
+        // A device that opens but is no serial port refuses the port's settings.
+        {"ManualEntryOfADeviceThatIsNoSerialPort", "33 /dev/null", "33\n", NO,
+         asked + openingPort(33) + "ERROR: COM33 configuration failed !" + PRESS_ANY_KEY, 255, ""},
         // Nine digits do not fit the device path: refused, never cut to COM12345678.
         {"PortTooLongForTheDevicePath", "12345678:", "123456789\n9600\n", NO,
          asked + openingPort(123456789) + openFailed(123456789) + PRESS_ANY_KEY, 255, "12345678: "},
@@ -290,6 +293,10 @@ void runScenario(ToolRunner &runner, const Scenario &row)
     std::vector<std::unique_ptr<testsupport::HeldPort>> heldPorts;
     const std::vector<std::string> reboot = rebootOptions(row.reboot, runner.realRebootWait());
     for (const std::string &unit : split(row.units, "; ")) {
+        if (unit.find(" /") != std::string::npos) {
+            runner.namePort(std::stoi(unit), unit.substr(unit.find('/')));
+            continue;
+        }
         const size_t colon = unit.find(':');
         std::vector<std::string> options =
             split(colon == std::string::npos ? "" : unit.substr(colon + 1), " ");

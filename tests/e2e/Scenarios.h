@@ -49,7 +49,8 @@ enum class Reboot {
 
 struct Scenario {
     std::string name;
-    // "COM: unitsim options" or "COM held" (another program holds it), "; " between; others absent.
+    // "COM: unitsim options", "COM held" (another program holds it) or "COM /device", "; " between;
+    // others absent.
     std::string units;
     std::string typed;
     Reboot reboot;

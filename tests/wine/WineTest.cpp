@@ -52,18 +52,6 @@ TEST(ClosingMessageUnderWine, WaitsForAKey)
     EXPECT_EQ(run.out, announcement() + DISCOVERY_FAILED + openingPort(7) + openFailed(7) + PRESS_ANY_KEY);
 }
 
-// A device that opens but is no serial port: the Win32 settings calls refuse it.
-TEST(ManualEntryUnderWine, APortThatRefusesItsSettings)
-{
-    winetest::WineToolRunner runner;
-    runner.namePort(33, "/dev/null");
-    const testsupport::RunResult run = runner.run(e2e::Program::Update, "33\n", 30000);
-    EXPECT_FALSE(run.timedOut);
-    EXPECT_EQ(run.exitStatus, 255);
-    EXPECT_EQ(run.out, announcement() + DISCOVERY_FAILED + openingPort(33) +
-                           "ERROR: COM33 configuration failed !" + PRESS_ANY_KEY);
-}
-
 class PlantedPartUnderWine : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(PlantedPartUnderWine, IsRemovedNeverFollowedOrStopsTheRunWithItsKeyWait)
