@@ -1,91 +1,49 @@
-// The simulated unit's own checks, driven over its pseudo-terminal with plain termios, as a
-// client that sets its own rate and flow control would.
-#include "SimUnit.h"
+// The simulated unit's checks of the images it receives, driven in-process: the upload
+// command at the console rate, then the image bytes with the line settings the tool chose.
+#include "Console.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
+#include <tuple>
 #include <unistd.h>
 
-using testsupport::SimUnit;
-
-namespace {
-
-// The client's end of the line, raw, at a chosen rate, with or without CTS flow control.
-struct Client {
-    int fd;
-    ~Client() { close(fd); }
-
-    void setLine(unsigned rate, bool crtscts)
-    {
-        termios tio{};
-        ASSERT_EQ(tcgetattr(fd, &tio), 0);
-        cfmakeraw(&tio);
-        const speed_t speed = rate == 9600 ? B9600 : B115200;
-        cfsetispeed(&tio, speed);
-        cfsetospeed(&tio, speed);
-        tio.c_cflag = crtscts ? tio.c_cflag | CRTSCTS : tio.c_cflag & ~CRTSCTS;
-        ASSERT_EQ(tcsetattr(fd, TCSANOW, &tio), 0);
-    }
-    // Sends a command, then takes everything until the line stays silent: 2 s before the
-    // reply's first byte (a loaded machine may run the unit late), 300 ms after any byte.
-    std::string exchange(const std::string &command)
-    {
-        EXPECT_EQ(write(fd, command.data(), command.size()), ssize_t(command.size()));
-        std::string reply;
-        pollfd p{fd, POLLIN, 0};
-        char buffer[4096];
-        for (ssize_t n;
-             poll(&p, 1, reply.empty() ? 2000 : 300) > 0 && (n = read(fd, buffer, sizeof buffer)) > 0;) {
-            reply.append(buffer, size_t(n));
-        }
-        return reply;
-    }
-};
-
-struct Upload {
-    const char *command;
-    std::string sent;
-    unsigned rate;
-    bool crtscts;
-    std::string reply;
-    std::string verdict;
-};
-
-// "abc" sums to 294; the image checksum is 0 minus the sum: 4294967002. The unit takes the
-// announced length only.
+// "abc" sums to 294, so its image checksum is 4294967002. The unit takes the announced length
+// only. At another rate the tool gets as many bytes as the reply, none of them that text.
 TEST(UnitSim, ChecksEachImageItReceives)
 {
-    const Upload uploads[] = {
-        {"%fw -l 4294967002 3", "abc", 115200, true, "SUCCESS", "ok"},
-        {"%fw -l 4294967003 3", "abc", 115200, true, "CHECKSUM ERROR", "checksum-mismatch"},
-        {"%fw -l 4294967002 5", "abc", 115200, true, "", "receiving"},
-        {"%fw -l 4294967002 3", "abcdef", 115200, true, "SUCCESS", "ok"},
-        {"%fw -h 4294967002 3", "abc", 9600, true, "", "wrong-rate"},
-        {"%fw -h 4294967002 3", "abc", 115200, false, "SUCCESS", "no-flow-control"},
+    const std::tuple<const char *, std::string, LineSettings, std::string, std::string> uploads[] = {
+        {"%%%fw -l 4294967002 3\n\r", "abc", {115200, true}, "SUCCESS", "ok"},
+        {"%%%fw -l 4294967003 3\n\r", "abc", {115200, true}, "CHECKSUM ERROR", "checksum-mismatch"},
+        {"%%%fw -l 4294967002 5\n\r", "abc", {115200, true}, "", "receiving"},
+        {"%%%fw -l 4294967002 3\n\r", "abcdef", {115200, true}, "SUCCESS", "ok"},
+        {"%%%fw -h 4294967002 3\n\r", "abc", {9600, true}, "CHECKSUM ERROR", "wrong-rate"},
+        {"%%%fw -h 4294967002 3\n\r", "abc", {115200, false}, "SUCCESS", "no-flow-control"},
     };
-    for (const Upload &u : uploads) {
-        SCOPED_TRACE(std::string(u.command) + " " + u.sent + " " + std::to_string(u.rate));
-        SimUnit unit;
-        ASSERT_TRUE(unit.start()) << unit.error();
-        Client client{open(unit.slavePath().c_str(), O_RDWR | O_NOCTTY)};
-        client.setLine(115200, true);
-        ASSERT_EQ(client.exchange(std::string("%%") + u.command + "\n\r"), "Ready");
-        client.setLine(u.rate, u.crtscts);
-        const std::string reply = client.exchange(u.sent);
-        nlohmann::json report = unit.report(); // not const: a member that is absent reads as null
-        nlohmann::json &image = report["images"][0];
-        if (u.rate == 115200) { // a wrong rate garbles the bytes: "abc", in order, once, or not
-            EXPECT_EQ(reply, u.reply);
-            EXPECT_EQ(image["fnv1a64"], "e71fa2190541574b");
-        }
-        EXPECT_EQ(image["bytes_received"], 3);
-        EXPECT_EQ(image["verdict"], u.verdict);
-        EXPECT_EQ(image["rate"], u.rate);
-        EXPECT_EQ(report["verdict"], u.verdict == "ok" ? "ok" : "failed");
+    for (const auto &[command, image, line, reply, verdict] : uploads) {
+        SCOPED_TRACE(image + " " + verdict);
+        const Options options{}; // none given: the unit as the program starts it by default
+        Report report;
+        Outbox outbox;
+        Console unit(options, report, outbox);
+        // Hands the unit bytes off the line; returns its answer (a few bytes: one read takes them).
+        auto take = [&](const std::string &bytes, LineSettings settings) {
+            unit.onInput(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size(), 0, settings, false);
+            int ends[2];
+            EXPECT_EQ(pipe(ends), 0);
+            outbox.pump(ends[1], 0, nullptr);
+            close(ends[1]);
+            char answer[64];
+            const ssize_t count = read(ends[0], answer, sizeof answer);
+            close(ends[0]);
+            return std::string(answer, count > 0 ? size_t(count) : 0);
+        };
+        EXPECT_EQ(take(command, {115200, true}), "Ready");
+        const std::string answer = take(image, line);
+        EXPECT_EQ(answer.size(), reply.size());
+        EXPECT_EQ(answer == reply, line.rate == Console::IMAGE_RATE);
+        const ImageRecord &got = report.images.at(0);
+        EXPECT_EQ(std::make_tuple(got.bytesReceived, got.fnv1a64, got.rate, got.verdict, report.verdict()),
+                  std::make_tuple(3ull, 0xe71fa2190541574bull, line.rate, verdict,
+                                  verdict == "ok" ? "ok" : "failed"));
     }
 }
-
-} // namespace
