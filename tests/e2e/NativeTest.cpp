@@ -51,7 +51,7 @@ TEST_P(WebPackage, WrittenWholeWithPartFileRemovedNeverFollowedOrStopsTheRunWith
     e2e::runWithPlantedPart(runner, GetParam());
 }
 
-INSTANTIATE_TEST_SUITE_P(Native, WebPackage, ::testing::ValuesIn(e2e::plantedPartKinds()),
+INSTANTIATE_TEST_SUITE_P(Native, WebPackage, ::testing::ValuesIn(e2e::PLANTED_PART_KINDS),
                          [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
 
 // Images of one byte (base64 ends in "==", both padding characters written as "A") and of

@@ -201,6 +201,26 @@ std::string portSettings(const std::string &path, bool change)
     return std::string((const char *)&tio, sizeof tio);
 }
 
+std::vector<std::string> split(const std::string &text, const std::string &separator)
+{
+    std::vector<std::string> parts;
+    for (size_t at = 0, end; at < text.size(); at = end + separator.size()) {
+        end = std::min(text.find(separator, at), text.size());
+        parts.push_back(text.substr(at, end - at));
+    }
+    return parts;
+}
+
+// What the test build's Sleep records on standard error: the reboot wait's 46 steps.
+std::string sleepCalls(bool rebootWaitRan)
+{
+    std::string calls;
+    for (int i = 0; rebootWaitRan && i < 46; i++) {
+        calls += "Sleep 3000\n";
+    }
+    return calls;
+}
+
 } // namespace
 
 testsupport::RunOptions NativeToolRunner::runOptions(Program program, const std::string &typed, int timeoutMs,
@@ -215,15 +235,6 @@ testsupport::RunOptions NativeToolRunner::runOptions(Program program, const std:
     options.env = {ports_.env()};
     options.workDir = workDir;
     return options;
-}
-
-std::string ToolRunner::expectedErrorOutput(bool rebootWaitRan) const
-{
-    std::string calls;
-    for (int i = 0; rebootWaitRan && !realRebootWait() && i < 46; i++) {
-        calls += "Sleep 3000\n";
-    }
-    return calls;
 }
 
 const Scenario &scenario(const std::string &name)
@@ -245,16 +256,6 @@ std::vector<std::string> scenarioNames(bool reachingTheReboot)
         }
     }
     return names;
-}
-
-std::vector<std::string> split(const std::string &text, const std::string &separator)
-{
-    std::vector<std::string> parts;
-    for (size_t at = 0, end; at < text.size(); at = end + separator.size()) {
-        end = std::min(text.find(separator, at), text.size());
-        parts.push_back(text.substr(at, end - at));
-    }
-    return parts;
 }
 
 std::string unitSummary(const json &report)
@@ -340,7 +341,7 @@ void runScenario(ToolRunner &runner, const Scenario &row)
     EXPECT_FALSE(run.signaled) << "ended by signal " << run.exitStatus;
     EXPECT_EQ(run.out, resolveCutTransfers(row.transcript, run.out));
     EXPECT_EQ(run.exitStatus, row.exitStatus);
-    EXPECT_EQ(run.err, runner.expectedErrorOutput(waits));
+    EXPECT_EQ(run.err, sleepCalls(waits && !runner.realRebootWait()));
     std::map<int, std::string> seen;
     for (const auto &[port, unit] : units) {
         if (settings.count(port)) {
@@ -354,11 +355,6 @@ void runScenario(ToolRunner &runner, const Scenario &row)
     for (const std::string &expected : split(row.seen, "; ")) {
         EXPECT_EQ(seen[std::stoi(expected)], expected);
     }
-}
-
-std::vector<std::string> plantedPartKinds()
-{
-    return {"Nothing", "LinkToAVictim", "Fifo", "Directory"};
 }
 
 void runWithPlantedPart(ToolRunner &runner, const std::string &kind)

@@ -20,7 +20,6 @@ public:
                                        const std::string &workDir = "") = 0;
     // False for the test build: its Sleep returns at once, writing "Sleep <ms>" on standard error.
     virtual bool realRebootWait() const = 0;
-    std::string expectedErrorOutput(bool rebootWaitRan) const;
 };
 
 class NativeToolRunner : public ToolRunner {
@@ -71,8 +70,6 @@ extern const char FULL_UPDATE_SCENARIO[];
 
 void runScenario(ToolRunner &runner, const Scenario &scenario);
 
-std::vector<std::string> split(const std::string &text, const std::string &separator);
-
 // Every command as "kind@rate[+cts] answer" ("*N": N times in a row), then every image: "fpga=K"
 // when it arrived whole as catalogue entry K at 115200 with flow control, else "fpga:<bytes>".
 std::string unitSummary(const nlohmann::json &report);
@@ -81,7 +78,7 @@ inline const std::string TX_TO_THE_IMAGE =
 
 // The web package writer beside an older package, with something at the part file's name: links
 // and FIFOs are removed, never followed; a directory stops the run, the older package untouched.
-std::vector<std::string> plantedPartKinds();
+inline const std::vector<std::string> PLANTED_PART_KINDS = {"Nothing", "LinkToAVictim", "Fifo", "Directory"};
 void runWithPlantedPart(ToolRunner &runner, const std::string &kind);
 
 } // namespace e2e

@@ -1,5 +1,5 @@
 // Shared by the image suites: the flat image allocated as the main flow does, builds of heap
-// working copies, record lines, and programs run on given arguments and input.
+// working copies, and record lines.
 #pragma once
 
 #include <gtest/gtest.h>
