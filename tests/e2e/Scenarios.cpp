@@ -30,6 +30,7 @@ std::string found(int com, int rate, int deviceCode = 1, const std::string &mode
 }
 
 const std::string AT_115200 = "probe@115200 reply, version@115200+cts reply";
+const std::string TX_TO_THE_IMAGE = AT_115200 + ", identity@115200+cts reply, fpga-upload@115200+cts reply";
 const std::string NOTHING_ANSWERS = "probe@115200 silent*2, probe@9600 silent*2, probe@57600 silent*2, "
                                     "probe@4800 silent*2, probe@2400 silent*2, probe@1200 silent*2";
 
@@ -221,6 +222,29 @@ std::string sleepCalls(bool rebootWaitRan)
     return calls;
 }
 
+// Every command as "kind@rate[+cts] answer" ("*N": N times in a row), then every image: "fpga=K"
+// when it arrived whole as catalogue entry K at 115200 with flow control, else "fpga:<bytes>".
+std::string unitSummary(const json &report)
+{
+    std::vector<std::string> commands;
+    for (const json &command : report.value("commands", json::array())) {
+        commands.push_back(command.value("kind", "") + "@" + std::to_string(command.value("rate", 0)) +
+                           (command.value("crtscts", false) ? "+cts " : " ") + command.value("answer", ""));
+    }
+    std::string text;
+    for (size_t i = 0, n = 1; i < commands.size(); i += n) {
+        for (n = 1; i + n < commands.size() && commands[i + n] == commands[i];) {
+            n++;
+        }
+        text += (i == 0 ? "" : ", ") + commands[i] + (n > 1 ? "*" + std::to_string(n) : "");
+    }
+    std::string images;
+    for (const json &image : report.value("images", json::array())) {
+        images += " " + image.value("stage", "") + imageState(image);
+    }
+    return images.empty() ? text : text + " |" + images;
+}
+
 } // namespace
 
 testsupport::RunOptions NativeToolRunner::runOptions(Program program, const std::string &typed, int timeoutMs,
@@ -256,27 +280,6 @@ std::vector<std::string> scenarioNames(bool reachingTheReboot)
         }
     }
     return names;
-}
-
-std::string unitSummary(const json &report)
-{
-    std::vector<std::string> commands;
-    for (const json &command : report.value("commands", json::array())) {
-        commands.push_back(command.value("kind", "") + "@" + std::to_string(command.value("rate", 0)) +
-                           (command.value("crtscts", false) ? "+cts " : " ") + command.value("answer", ""));
-    }
-    std::string text;
-    for (size_t i = 0, n = 1; i < commands.size(); i += n) {
-        for (n = 1; i + n < commands.size() && commands[i + n] == commands[i];) {
-            n++;
-        }
-        text += (i == 0 ? "" : ", ") + commands[i] + (n > 1 ? "*" + std::to_string(n) : "");
-    }
-    std::string images;
-    for (const json &image : report.value("images", json::array())) {
-        images += " " + image.value("stage", "") + imageState(image);
-    }
-    return images.empty() ? text : text + " |" + images;
 }
 
 void runScenario(ToolRunner &runner, const Scenario &row)

@@ -70,12 +70,6 @@ extern const char FULL_UPDATE_SCENARIO[];
 
 void runScenario(ToolRunner &runner, const Scenario &scenario);
 
-// Every command as "kind@rate[+cts] answer" ("*N": N times in a row), then every image: "fpga=K"
-// when it arrived whole as catalogue entry K at 115200 with flow control, else "fpga:<bytes>".
-std::string unitSummary(const nlohmann::json &report);
-inline const std::string TX_TO_THE_IMAGE =
-    "probe@115200 reply, version@115200+cts reply, identity@115200+cts reply, fpga-upload@115200+cts reply";
-
 // The web package writer beside an older package, with something at the part file's name: links
 // and FIFOs are removed, never followed; a directory stops the run, the older package untouched.
 inline const std::vector<std::string> PLANTED_PART_KINDS = {"Nothing", "LinkToAVictim", "Fifo", "Directory"};
