@@ -103,17 +103,6 @@ TEST(StrRemoveNL, ReplacesEveryLineBreak)
     EXPECT_STREQ(version, "1.0.8  >>");
 }
 
-// Inputs the version reply fuzz target once failed on: without a single field, nothing is set.
-TEST(VersionReply, AReplyWithoutAnyFieldIsNoVersion)
-{
-    for (const char *reply : {"", " ", "\r\n"}) {
-        VersionReply version;
-        EXPECT_EQ(0, parseVersionReply(reply, &version)) << '"' << reply << '"';
-        EXPECT_EQ(-1, version.fpga_type);
-        EXPECT_STREQ("", version.model);
-    }
-}
-
 TEST_F(LinkTest, DiscoveryFailingOnTheLastPortLeavesItClosedAndItsLastRateForTheOperatorsOpen)
 {
     testsupport::SimUnit idle({"--silent-to", "probe"});
