@@ -89,6 +89,10 @@ const std::vector<Scenario> &scenarios()
          found(1, 115200) + PRODUCT_ACCEPTED + FAILED_LINE + closing(false), 1,
          "1: " + AT_115200 + ", identity@115200+cts reply*4"},
         // A second-generation TX unit, known by the second identity text, floods instead of "Ready".
+        // The reply is compared whole: "Ready" and a line end is another reply.
+        {"ReadyFollowedByALineEnd", "1: --reply fpga-upload=Ready\\r\\n", "", NO,
+         preparingImage + "FAILED [Unit not ready]\r\n" + closing(false), 1,
+         "1: " + TX_TO_THE_IMAGE + " | fpga:0"},
         {"FloodInsteadOfReady", "1: --role tx2 --huge-reply fpga-upload=2000000", "", NO,
          preparingImage + "FAILED [Unit not ready]\r\n" + closing(false), 1,
          "1: " + AT_115200 + ", identity@115200+cts reply*2, fpga-upload@115200+cts reply | fpga:0"},

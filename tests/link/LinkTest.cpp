@@ -80,21 +80,6 @@ TEST_F(LinkTest, TheLineIsRaw8BitWithoutHangUpWhileOpenAndAsFoundAfterTheClose)
     EXPECT_EQ(settingsOf(unit.slavePath()).c_lflag & (ICANON | ECHO | ISIG), tcflag_t(ICANON | ECHO | ISIG));
 }
 
-// The reply is compared whole: the expected text followed by a line end is another reply.
-TEST_F(LinkTest, AReplyWithMoreThanTheExpectedTextIsRefused)
-{
-    testsupport::SimUnit unit({"--trailing", "\\r\\n"});
-    ASSERT_TRUE(unit.start()) << unit.error();
-    ports.name(1, unit.slavePath());
-    ComPortAPI_SetBaudRate(115200);
-    ASSERT_TRUE(ComPortAPI_OpenCOM(1));
-    ComPortAPI_SetReadingTimeoutInMs(1000);
-    char command[] = "%fw -p", expected[] = "Norvex 6G SDI EXTENDER TX\r\n>>";
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(sendCommand(command, 0, 1, expected));
-    EXPECT_EQ("", testing::internal::GetCapturedStdout());
-}
-
 // The version reply is read as one line.
 TEST(StrRemoveNL, ReplacesEveryLineBreak)
 {
