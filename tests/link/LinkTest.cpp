@@ -29,16 +29,6 @@ protected:
         gDataBuffer = nullptr;
     }
 
-    // The commands the unit has taken so far, once it holds count of them.
-    static nlohmann::json commands(const testsupport::SimUnit &unit, size_t count)
-    {
-        nlohmann::json seen;
-        testsupport::pollFor(
-            [&] { return (seen = unit.report().value("commands", nlohmann::json::array())).size() >= count; },
-            5000);
-        return seen;
-    }
-
     testsupport::PortsDir ports;
 
 private:
@@ -103,9 +93,11 @@ TEST_F(LinkTest, DiscoveryFailingOnTheLastPortLeavesItClosedAndItsLastRateForThe
 
     // The operator's port opens next, at the rate left recorded.
     ASSERT_TRUE(ComPortAPI_OpenCOM(32));
-    char command[] = "%fw -v";
-    EXPECT_TRUE(sendCommand(command, 0, 0, nullptr));
-    EXPECT_EQ(1200u, commands(idle, 13)[12]["rate"]);
+    EXPECT_TRUE(sendCommand(VERSION_QUERY, 0, 0, nullptr));
+    nlohmann::json seen; // twelve probes, then the version query
+    testsupport::pollFor(
+        [&] { return (seen = idle.report().value("commands", nlohmann::json::array())).size() > 12; }, 5000);
+    EXPECT_EQ(1200u, seen[12]["rate"]);
 }
 
 } // namespace

@@ -1,7 +1,6 @@
-// Which device a port number names when the ports folder is missing, or there but cannot be
-// examined (the folder itself, or an entry in it). Only a folder that certainly does not exist lets the
-// machine's serial devices in (here a list the test gives); any other trouble is said once and names no port.
-// Each lookup runs in a child process, as `nobody` where a permission is what must stop it.
+// Only a ports folder that certainly does not exist lets the machine's serial devices in (here a
+// list the test gives); any other trouble is said once and names no port. Each lookup runs in a
+// child process, as `nobody` where a permission is what must stop it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
