@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <numeric>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -58,10 +59,7 @@ TEST_P(ImageSetCheck, RefusesEachDamageWithItsReason)
         lines.push_back(line + "\n");
     }
     damage.change(lines);
-    std::string changed;
-    for (const std::string &line : lines) {
-        changed += line;
-    }
+    const std::string changed = std::accumulate(lines.begin(), lines.end(), std::string());
     ASSERT_EQ(lines.empty() ? std::remove(path.c_str()) : !testsupport::writeFile(path, changed), 0);
     testsupport::RunResult result = testsupport::runToEnd({LUMIVANE_IMAGESET_CHECK_PROGRAM, set.path()});
     EXPECT_EQ(result.exitStatus, 1);
