@@ -2,9 +2,10 @@
 // damaged set is refused with its own reason (the build itself shows the untouched set pass).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <numeric>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -59,8 +60,9 @@ TEST_P(ImageSetCheck, RefusesEachDamageWithItsReason)
         lines.push_back(line + "\n");
     }
     damage.change(lines);
-    const std::string changed = std::accumulate(lines.begin(), lines.end(), std::string());
-    ASSERT_EQ(lines.empty() ? std::remove(path.c_str()) : !testsupport::writeFile(path, changed), 0);
+    std::ostringstream changed;
+    std::copy(lines.begin(), lines.end(), std::ostream_iterator<std::string>(changed));
+    ASSERT_EQ(lines.empty() ? std::remove(path.c_str()) : !testsupport::writeFile(path, changed.str()), 0);
     testsupport::RunResult result = testsupport::runToEnd({LUMIVANE_IMAGESET_CHECK_PROGRAM, set.path()});
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(result.err, "ImageSetCheck: the image set in " + set.path() +
