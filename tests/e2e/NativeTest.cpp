@@ -10,7 +10,7 @@
 #include <cstring>
 #include <numeric>
 
-#include "ImageTestSupport.h"
+#include "FlatImageFixture.h"
 #include "LumivaneFwUpgrade.h"
 #include "Scenarios.h"
 #include "Transcript.h"

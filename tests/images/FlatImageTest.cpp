@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "BinImage.h"
-#include "ImageTestSupport.h"
+#include "FlatImageFixture.h"
 #include "ReleaseManifest.h"
 
 namespace {

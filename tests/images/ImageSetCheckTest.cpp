@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ImageTestSupport.h"
+#include "RunProgram.h"
 #include "ReleaseManifest.h"
 #include "TempDir.h"
 

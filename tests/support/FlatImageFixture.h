@@ -1,5 +1,5 @@
-// Shared by the image suites: the flat image allocated as the main flow does, builds of heap
-// working copies, and record lines.
+// The flat image builder as the image and web package tests run it: the flat image allocated as
+// the main flow does, builds of heap working copies, and record lines.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "ImageTestSupport.h"
+#include "FlatImageFixture.h"
 
 #include <numeric>
 
