@@ -88,7 +88,8 @@ void releaseRunBuffers(void);
 void dipsplayLastMessageToUserBeforeExit(char *lastMessage);
 
 // Reads the operator's next line that is not empty; TRUE when it holds one decimal number,
-// with spaces around it at most.
+// with spaces around it at most, and fits the room kept for an answer (a longer line is refused
+// whole).
 BOOL readTypedNumber(long long *typed);
 
 // What an interrupt cuts short; it chooses the line shown before the run ends with status 1.

@@ -7,8 +7,10 @@
 
 namespace {
 
-// Longer lines are judged by this many characters: enough for any number an int can hold,
-// with room to see that a longer one is out of range.
+// The longest answer kept: enough for any number an int can hold, with leading zeros and spaces
+// around it, and room to see that a longer one is out of range. A longer line is refused whole:
+// judged by a part of it, 70 blanks and "3" would read as an empty line, and 65 zeros and "33"
+// as 0.
 const size_t ANSWER_ROOM = 64;
 
 // Spaces around the number; CR too, which a Windows console puts before the line feed.
@@ -17,20 +19,24 @@ bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\r';
 }
 
-// One line of standard input without its line feed, cut to room - 1 characters (the rest of
-// it is read and dropped). False at the end of input with nothing read.
+// One line of standard input without its line feed, read to its end whatever its length. False
+// at the end of input with nothing read, and for a line longer than room - 1 characters, which is
+// refused whole, never cut.
 bool readLine(char *line, size_t room)
 {
     size_t length = 0;
+    bool fits = true;
     int c;
     while ((c = getchar()) != EOF && c != '\n') {
         if (length + 1 < room) {
             // A NUL would end the text early and hide what follows it.
             line[length++] = c == '\0' ? '?' : (char)c;
+        } else {
+            fits = false;
         }
     }
     line[length] = '\0';
-    return c != EOF || length > 0;
+    return fits && (c != EOF || length > 0);
 }
 
 } // namespace

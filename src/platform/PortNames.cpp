@@ -148,11 +148,19 @@ std::string deviceForPortNumber(int n, const std::string &directory,
         return std::string();
     }
     if (!directory.empty()) {
+        // Judged by what is there: a folder, or a link to one, alone names the ports; only a
+        // name that certainly is not there lets the machine's own devices in. Anything else (a
+        // dangling link, a link loop, a plain file, a folder that cannot be looked at) is the
+        // folder's trouble, which must not leave the ports to chance.
         struct stat st;
-        int error = stat(directory.c_str(), &st) == 0 ? 0 : errno;
+        int error = lstat(directory.c_str(), &st) == 0 ? 0 : errno;
+        const bool absent = error == ENOENT || error == ENOTDIR;
+        if (error == 0 && S_ISLNK(st.st_mode)) {
+            error = stat(directory.c_str(), &st) == 0 ? 0 : errno;
+        }
         if (error == 0 && S_ISDIR(st.st_mode)) {
             // A missing entry is an absent port; an entry that cannot be looked at is the
-            // folder's trouble (no search permission), which must not leave ports to chance.
+            // folder's trouble (no search permission).
             std::string entry = directory + "/com" + std::to_string(n);
             if (lstat(entry.c_str(), &st) == 0 || errno == ENOENT) {
                 return entry;
@@ -160,9 +168,8 @@ std::string deviceForPortNumber(int n, const std::string &directory,
             tellFolderError(directory, errno);
             return std::string();
         }
-        // Only a folder that certainly is not there lets the machine's own devices in.
-        if (error != 0 && error != ENOENT && error != ENOTDIR) {
-            tellFolderError(directory, error);
+        if (!absent) {
+            tellFolderError(directory, error != 0 ? error : ENOTDIR);
             return std::string();
         }
     }

@@ -123,14 +123,22 @@ const std::vector<Scenario> &scenarios()
         {"OperatorChoosesThePortDiscoveryProbed", "1: --silent", "1\n115200\n", NO,
          portAndRate(1, 115200) + OK_LINE + unknown, 1,
          "1: " + NOTHING_ANSWERS + ", version@115200+cts silent"},
-        // COM33 lies beyond discovery. Spaces, empty lines and a console's CR are passed over.
-        {"ManualEntryWithSpacesAndEmptyLines", "33: --baud 9600 --device-code 2", "\n 33 \n\n\t9600\r\n", NO,
-         portAndRate(33, 9600) + OK_LINE + versionLines(2) + unknown, 1, "33: version@9600+cts reply"},
+        // COM33 lies beyond discovery. Spaces, empty lines, leading zeros and a console's CR are
+        // passed over.
+        {"ManualEntryWithSpacesAndEmptyLines", "33: --baud 9600 --device-code 2", "\n 0033 \n\n\t9600\r\n",
+         NO, portAndRate(33, 9600) + OK_LINE + versionLines(2) + unknown, 1, "33: version@9600+cts reply"},
         {"ManualEntryOfAnAbsentPort", "", "7\n9600\n", NO,
          asked + openingPort(7) + openFailed(7) + PRESS_ANY_KEY, 255, ""},
         {"ManualEntryOfARateOf0", "33:", "33\n0\n", NO, portAndRate(33, 0) + PRESS_ANY_KEY, 255, "33: "},
         // A number followed by anything else is refused, never cut to the number before it.
         {"PortTypedWithLettersAfterIt", "33:", "33abc\n9600\n", NO, refused, 255, "33: "},
+        // A line longer than the answer's room is refused whole: cut, it would be empty (and the
+        // rate the port), 0 or 3.
+        {"BlanksBeforeThePortBeyondTheRoom", "", std::string(70, ' ') + "3\n9600\n", NO, refused, 255, ""},
+        {"ZerosBeforeThePortBeyondTheRoom", "33:", std::string(65, '0') + "33\n9600\n", NO, refused, 255,
+         "33: "},
+        {"LettersAfterThePortBeyondTheRoom", "", "3" + std::string(70, ' ') + "x\n9600\n", NO, refused, 255,
+         ""},
         // A device that opens but is no serial port refuses the port's settings.
         {"ManualEntryOfADeviceThatIsNoSerialPort", "33 /dev/null", "33\n", NO,
          asked + openingPort(33) + "ERROR: COM33 configuration failed !" + PRESS_ANY_KEY, 255, ""},
