@@ -29,6 +29,20 @@ endforeach()
 configure_file(${PROJECT_SOURCE_DIR}/packaging/OperatorGuide.txt.in ${CMAKE_BINARY_DIR}/packaging/OperatorGuide.txt
                @ONLY NEWLINE_STYLE CRLF)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/OperatorGuide.txt DESTINATION .)
+# The shipped programs carry no debug information: the build folder's copies keep it, for crash
+# reports. strip stamps the time into a PE header unless SOURCE_DATE_EPOCH names one, so the
+# programs stay reproducible.
+install(CODE "set(LUMIVANE_STRIP \"${CMAKE_STRIP}\")")
+install(CODE [[
+  set(dir "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+  foreach(program LumivaneFwUpgrade.exe LumivaneFwWebPackage.exe)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${LUMIVANE_STRIP} "${dir}/${program}"
+                    RESULT_VARIABLE stripped)
+    if(NOT stripped EQUAL 0)
+      message(FATAL_ERROR "strip failed on ${program}")
+    endif()
+  endforeach()
+]])
 # Last, over the files installed above, in the form `sha256sum -c` reads.
 install(CODE [[
   set(dir "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")

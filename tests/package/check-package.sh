@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The operators' ZIP of a Windows build: exactly the two programs, the guide and SHA256SUMS,
-# the sums right, the programs those of the build, and each program's version resource.
+# the sums right, the programs those of the build without debug information, and each
+# program's version resource.
 # Usage: check-package.sh <windows build folder> <version> <release> <stand-in: 0|1> <work dir>
 set -u
 build=$1 version=$2 release=$3 standin=$4 work=$5
@@ -19,7 +20,11 @@ rm -rf "$work" && mkdir -p "$work" && unzip -q "$zip" -d "$work" || exit 1
 grep -q "^LumivaneFwUpgrade $version - operator's guide" "$dir/OperatorGuide.txt" || fail "no operator's guide for $version"
 [ "$(grep -c 'THIS IS A STAND-IN BUILD' "$dir/OperatorGuide.txt")" = "$standin" ] || fail "the guide's stand-in note is wrong"
 for program in LumivaneFwUpgrade LumivaneFwWebPackage; do
-  cmp -s "$build/$program.exe" "$dir/$program.exe" || fail "$program.exe is not the build's"
+  # The build's program without its debug information, which stays beside the build.
+  SOURCE_DATE_EPOCH=0 x86_64-w64-mingw32-strip -o "$work/$program.stripped" "$build/$program.exe"
+  cmp -s "$work/$program.stripped" "$dir/$program.exe" || fail "$program.exe is not the build's, stripped"
+  x86_64-w64-mingw32-objdump -h "$dir/$program.exe" | grep -q debug && fail "$program.exe carries debug information"
+  x86_64-w64-mingw32-objdump -h "$build/$program.exe" | grep -q debug_info || fail "the build's $program.exe lost its debug information"
   resource=$(x86_64-w64-mingw32-windres -i "$dir/$program.exe" -O rc) || { fail "$program.exe: no resources"; continue; }
   for line in " FILEVERSION ${version//./, }, 0" " PRODUCTVERSION ${version//./, }, 0" \
       "      VALUE \"ProductName\", \"Lumivane 6G-SDI extender firmware update\"" \
