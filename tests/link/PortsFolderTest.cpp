@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <cstring>
 #include <grp.h>
 
@@ -88,13 +89,10 @@ TEST(PortsFolderHome, EmptyOrRelativeConfigurationHomeIsIgnored)
 {
     testsupport::TempDir dir;
     const std::string home = dir.path();
-    ASSERT_TRUE(mkdir(dir.file(".config").c_str(), 0755) == 0 &&
-                mkdir(dir.file("config").c_str(), 0755) == 0 && chdir(home.c_str()) == 0 &&
-                setenv("HOME", home.c_str(), 1) == 0);
     for (const std::string base : {".config", "config"}) {
-        ASSERT_TRUE(mkdir(dir.file(base + "/LumivaneFwUpgrade").c_str(), 0755) == 0 &&
-                    mkdir(dir.file(base + "/LumivaneFwUpgrade/ports").c_str(), 0755) == 0);
+        std::filesystem::create_directories(dir.file(base + "/LumivaneFwUpgrade/ports"));
     }
+    ASSERT_TRUE(chdir(home.c_str()) == 0 && setenv("HOME", home.c_str(), 1) == 0);
     for (const char *configHome : {"", "config"}) {
         ASSERT_EQ(setenv("XDG_CONFIG_HOME", configHome, 1), 0);
         EXPECT_EQ(deviceForPortNumber(1), home + "/.config/LumivaneFwUpgrade/ports/com1") << configHome;
