@@ -28,3 +28,10 @@ BOOL ComPortAPI_SetHardwareFlowControl(BOOL isEnable);
 // existence test of discovery uses it too. INVALID_HANDLE_VALUE when the port is
 // absent, held by another program, or its number too long for the device path.
 HANDLE ComPortAPI_OpenDevice(int nId);
+
+#ifdef _WIN32
+// For the console handler's thread: cuts a transfer under way short, gives the port back its
+// settings and closes it, and refuses it to every later call. Waits at most about twice boundMs;
+// a port still busy then is left to the end of the process.
+void ComPortAPI_StopFromAnotherThread(DWORD boundMs);
+#endif

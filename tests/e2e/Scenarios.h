@@ -58,10 +58,14 @@ struct Scenario {
     std::string seen;         // "COM: " and its unitSummary, "; " between; a unit left out is not checked
     bool standInOnly = false; // only a build with stand-in images behaves so
     // Sent once the output is the transcript but its last line and, when signalAfter names one, a
-    // unit has taken that command ("key": the console waits for a key). The console is then a
-    // terminal; it and each unit's port must get back their settings, and the port be free.
+    // unit has taken that command ("key": the console waits for a key; with no signal, a key is
+    // typed then). The console is then a terminal; it and each unit's port must get back their
+    // settings, and the port be free.
     int signal = 0;
     std::string signalAfter = "";
+    // Standard output is a pipe closed after this many bytes, the transcript's first ones; the
+    // port must get back its settings and be free.
+    size_t closeOutputAfter = 0;
 };
 
 const Scenario &scenario(const std::string &name);
@@ -72,7 +76,10 @@ void runScenario(ToolRunner &runner, const Scenario &scenario);
 
 // The web package writer beside an older package, with something at the part file's name: links
 // and FIFOs are removed, never followed; a directory stops the run, the older package untouched.
-inline const std::vector<std::string> PLANTED_PART_KINDS = {"Nothing", "LinkToAVictim", "Fifo", "Directory"};
+// Natively also an interrupt: once the part file is whole but not yet renamed (it goes, the older
+// package stays), and at the closing key wait (the package written, the status 0 kept).
+inline const std::vector<std::string> PLANTED_PART_KINDS = {
+    "Nothing", "LinkToAVictim", "Fifo", "Directory", "SigintBeforeTheRename", "SigtermAtTheKeyWait"};
 void runWithPlantedPart(ToolRunner &runner, const std::string &kind);
 
 } // namespace e2e

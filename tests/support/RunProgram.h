@@ -22,15 +22,19 @@ struct RunOptions {
     bool stdinTerminal = false;
     bool rawTerminal = false; // that terminal starts raw, as Wine reads a console
     // Sent once, as soon as signalWhen(standard output so far, the console's master side or
-    // -1) holds.
+    // -1) holds; with no signal, keysWhen is typed on the console then.
     int signal = 0;
+    std::string keysWhen;
     std::function<bool(const std::string &out, int console)> signalWhen;
+    // Standard output is a pipe whose reader takes this many bytes, then closes it (0: a file).
+    size_t closeOutputAfter = 0;
 };
 
 struct RunResult {
     bool started = false;
     bool timedOut = false;  // killed after timeoutMs
     bool signaled = false;  // ended by a signal
+    bool whenHeld = false;  // signalWhen held while the program ran
     int exitStatus = -1;    // exit status (0..255), or the signal number when signaled
     std::string out;        // standard output, byte for byte
     std::string err;        // standard error

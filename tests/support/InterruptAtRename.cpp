@@ -1,0 +1,18 @@
+// Loaded into a program under test (LD_PRELOAD): it raises SIGINT in that program just before
+// the program renames a ".part" file into place, when the part file is whole and not yet
+// renamed: an interrupt at that moment, without a timing race.
+#include <dlfcn.h>
+
+#include <csignal>
+#include <cstring>
+
+extern "C" int rename(const char *from, const char *to)
+{
+    static const auto realRename =
+        reinterpret_cast<int (*)(const char *, const char *)>(dlsym(RTLD_NEXT, "rename"));
+    const size_t length = strlen(from);
+    if (length >= 5 && strcmp(from + length - 5, ".part") == 0) {
+        raise(SIGINT);
+    }
+    return realRename(from, to);
+}
