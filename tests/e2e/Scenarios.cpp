@@ -311,7 +311,8 @@ void runScenario(ToolRunner &runner, const Scenario &row)
     }
     const bool onConsole = row.signal != 0 || !row.signalAfter.empty();
     if ((onConsole || row.closeOutputAfter > 0) && native == nullptr) {
-        GTEST_SKIP() << "a Windows program is stopped by console events, not by signals";
+        GTEST_SKIP() << "a Windows program is stopped by console events, not by signals; its console is no "
+                        "terminal to watch, its output no pipe to close";
     }
     const bool waits = row.reboot != Reboot::NotReached;
     std::map<int, std::unique_ptr<testsupport::SimUnit>> units;

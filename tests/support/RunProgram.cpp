@@ -118,7 +118,8 @@ RunResult runProgram(const RunOptions &options)
     result.timedOut = !pollFor(
         [&] {
             const std::string sofar = output();
-            if (options.signalWhen && !result.whenHeld && options.signalWhen(sofar, console)) {
+            if (options.signalWhen && (!result.whenHeld || options.signal == 0) &&
+                options.signalWhen(sofar, console)) {
                 result.whenHeld = true;
                 if (options.signal != 0) {
                     kill(pid, options.signal);

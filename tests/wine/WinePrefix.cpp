@@ -1,5 +1,7 @@
 #include "WinePrefix.h"
 
+#include "Transcript.h"
+
 #include <algorithm>
 #include <filesystem>
 
@@ -28,7 +30,8 @@ void WineToolRunner::namePort(int com, const std::string &devicePath)
 }
 
 testsupport::RunResult WineToolRunner::console(const std::string &program, const std::string &keys,
-                                               int timeoutMs, const std::string &workDir) const
+                                               int timeoutMs, const std::string &workDir,
+                                               const std::string &closingKey) const
 {
     testsupport::RunOptions options;
     options.argv = {LUMIVANE_WINE_ENV, "run", LUMIVANE_WINE_PREFIX,
@@ -39,6 +42,14 @@ testsupport::RunResult WineToolRunner::console(const std::string &program, const
     options.stdinTerminal = options.rawTerminal = true;
     options.timeoutMs = timeoutMs;
     options.workDir = workDir;
+    if (!closingKey.empty()) {
+        options.keysWhen = closingKey;
+        options.signalWhen = [](const std::string &out, int) {
+            return out.size() >= transcript::PRESS_ANY_KEY.size() &&
+                   out.compare(out.size() - transcript::PRESS_ANY_KEY.size(), std::string::npos,
+                               transcript::PRESS_ANY_KEY) == 0;
+        };
+    }
     return testsupport::runProgram(options);
 }
 
