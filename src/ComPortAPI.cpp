@@ -79,6 +79,7 @@ static void closeOpenPort(void)
 // starts and ends, and counts itself under way in between, so that the handler can cut it short.
 // Once stopped, the port is refused to the main thread.
 static SRWLOCK g_portGuard = SRWLOCK_INIT;
+static CONDITION_VARIABLE g_transferEnded = CONDITION_VARIABLE_INIT;
 static BOOL g_portStopped = FALSE;
 static int g_transfersUnderWay = 0;
 
@@ -112,16 +113,17 @@ static void transferEnd(void)
     AcquireSRWLockExclusive(&g_portGuard);
     g_transfersUnderWay--;
     ReleaseSRWLockExclusive(&g_portGuard);
+    WakeAllConditionVariable(&g_transferEnded);
 }
 
-// Takes the guard within boundMs, stopped or not.
+// Takes the guard within boundMs, stopped or not. SleepEx, not Sleep: a test build replaces Sleep.
 static BOOL portGuardTakeWithin(DWORD boundMs)
 {
     for (DWORD waited = 0; !TryAcquireSRWLockExclusive(&g_portGuard); waited += 10) {
         if (waited >= boundMs) {
             return FALSE;
         }
-        Sleep(10);
+        SleepEx(10, FALSE);
     }
     return TRUE;
 }
@@ -137,10 +139,10 @@ void ComPortAPI_StopFromAnotherThread(DWORD boundMs)
     }
     // The transfer cut short ends by itself; a driver that cannot abort it leaves the port to
     // the end of the process, which closes it without its settings.
-    for (DWORD waited = 0; g_transfersUnderWay > 0 && waited < boundMs; waited += 10) {
-        ReleaseSRWLockExclusive(&g_portGuard);
-        Sleep(10);
-        AcquireSRWLockExclusive(&g_portGuard);
+    const ULONGLONG deadline = GetTickCount64() + boundMs;
+    for (ULONGLONG now = GetTickCount64(); g_transfersUnderWay > 0 && now < deadline;
+         now = GetTickCount64()) {
+        SleepConditionVariableSRW(&g_transferEnded, &g_portGuard, (DWORD)(deadline - now), 0);
     }
     if (g_transfersUnderWay == 0) {
         closeOpenPort();
@@ -200,14 +202,12 @@ HANDLE ComPortAPI_OpenDevice(int nId)
     return device;
 }
 
-// Opens and configures the port; FALSE with it closed.
-static BOOL openConfigured(int nId)
+// Opens and configures the port: NULL, or the error line's format with the port closed.
+static const char *openConfigured(int nId)
 {
     g_hCOM = openDevice(nId);
     if (g_hCOM == INVALID_HANDLE_VALUE) {
-        printf("ERROR: Opening COM%d failed !", nId);
-        fflush(stdout);
-        return FALSE;
+        return "ERROR: Opening COM%d failed !";
     }
 #ifdef _WIN32
     g_dcbFound.DCBlength = sizeof(DCB);
@@ -218,14 +218,12 @@ static BOOL openConfigured(int nId)
     // Time-outs first, then line settings; the purge after both starts the port
     // with empty queues under the current settings.
     if (!SetCommTimeouts(g_hCOM, &g_cto) || !SetCommState(g_hCOM, &g_dcb)) {
-        printf("ERROR: COM%d configuration failed !", nId);
-        fflush(stdout);
         closeOpenPort();
-        return FALSE;
+        return "ERROR: COM%d configuration failed !";
     }
     PurgeComm(g_hCOM, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     EscapeCommFunction(g_hCOM, SETDTR);
-    return TRUE;
+    return NULL;
 }
 
 BOOL ComPortAPI_OpenCOM(int nId)
@@ -233,9 +231,15 @@ BOOL ComPortAPI_OpenCOM(int nId)
     if (!portGuardTake()) {
         return FALSE;
     }
-    BOOL opened = openConfigured(nId);
+    const char *error = openConfigured(nId);
     portGuardRelease();
-    return opened;
+    // Written without the guard: the console handler holds the console's lock while it stops the port.
+    if (error != NULL) {
+        printf(error, nId);
+        fflush(stdout);
+        return FALSE;
+    }
+    return TRUE;
 }
 
 BOOL ComPortAPI_CloseCOM(void)

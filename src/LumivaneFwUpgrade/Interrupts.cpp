@@ -39,14 +39,14 @@ int interruptedStatus(void)
 }
 
 #ifdef _WIN32
-// Waits the port's stop and the console line may take: the system ends the process 5 s after
-// CTRL_CLOSE_EVENT, whatever the handler is doing.
-const DWORD PORT_STOP_BOUND_MS = 2000;
+// Bounds each of the port stop's two waits (the guard, the transfer under way): the system ends
+// the process 5 s after CTRL_CLOSE_EVENT, whatever the handler is doing.
+const DWORD PORT_STOP_BOUND_MS = 1500;
 
-// Runs on a thread of its own that the system starts, while the main thread goes on. The port
-// layer stops the port (the main thread is refused it from then on); the line is written under
-// the standard output's own lock, so that no progress text is cut by it, and the lock is kept
-// until the process is gone.
+// Runs on a thread of its own that the system starts, while the main thread goes on. It takes
+// the standard output's own lock first and keeps it until the process is gone: a progress text
+// under way is finished, and nothing the main thread writes after it (a refused port's error)
+// shows. The port layer then stops the port, refusing it to the main thread from then on.
 BOOL WINAPI onConsoleEvent(DWORD event)
 {
     static volatile LONG handling = 0;
@@ -57,12 +57,12 @@ BOOL WINAPI onConsoleEvent(DWORD event)
         // A second event while the first is handled: the first ends the process.
         return TRUE;
     }
+    _lock_file(stdout);
     ComPortAPI_StopFromAnotherThread(PORT_STOP_BOUND_MS);
     if (gStage == STAGE_WRITING_PACKAGE && gPartFile != NULL) {
         // The part file was opened sharing its deletion: it goes when its handle closes.
         DeleteFileA(gPartFile);
     }
-    _lock_file(stdout);
     fputs(CUT_SHORT[gStage], stdout);
     // Not ExitProcess: the main thread may hold a C runtime lock that the runtime's own exit
     // would wait for.

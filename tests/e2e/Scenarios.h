@@ -18,8 +18,14 @@ public:
     virtual void namePort(int com, const std::string &devicePath) = 0;
     virtual testsupport::RunResult run(Program program, const std::string &typed, int timeoutMs,
                                        const std::string &workDir = "") = 0;
+    // What run() runs, for a caller to add a signal or a closed output to.
+    virtual testsupport::RunOptions runOptions(Program program, const std::string &typed, int timeoutMs,
+                                               const std::string &workDir = "") const = 0;
     // False for the test build: its Sleep returns at once, writing "Sleep <ms>" on standard error.
     virtual bool realRebootWait() const = 0;
+    // False where the program's line settings (a DCB) give a port back its rate, character format and
+    // flow control but not the terminal's other flags.
+    virtual bool restoresTerminalFlags() const { return true; }
 };
 
 class NativeToolRunner : public ToolRunner {
@@ -33,7 +39,7 @@ public:
     }
     bool realRebootWait() const override { return realRebootWait_; }
     testsupport::RunOptions runOptions(Program program, const std::string &typed, int timeoutMs,
-                                       const std::string &workDir = "") const;
+                                       const std::string &workDir = "") const override;
 
 private:
     bool realRebootWait_;

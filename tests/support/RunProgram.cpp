@@ -122,7 +122,8 @@ RunResult runProgram(const RunOptions &options)
                 options.signalWhen(sofar, console)) {
                 result.whenHeld = true;
                 if (options.signal != 0) {
-                    kill(pid, options.signal);
+                    // The group: under Wine it holds the Windows program's own process.
+                    kill(-pid, options.signal);
                 } else if (write(console, options.keysWhen.data(), options.keysWhen.size()) < 0) {
                     perror("console");
                 }

@@ -29,9 +29,9 @@ void WineToolRunner::namePort(int com, const std::string &devicePath)
     }
 }
 
-testsupport::RunResult WineToolRunner::console(const std::string &program, const std::string &keys,
-                                               int timeoutMs, const std::string &workDir,
-                                               const std::string &closingKey) const
+testsupport::RunOptions WineToolRunner::consoleOptions(const std::string &program, const std::string &keys,
+                                                       int timeoutMs, const std::string &workDir,
+                                                       const std::string &closingKey) const
 {
     testsupport::RunOptions options;
     options.argv = {LUMIVANE_WINE_ENV, "run", LUMIVANE_WINE_PREFIX,
@@ -50,7 +50,7 @@ testsupport::RunResult WineToolRunner::console(const std::string &program, const
                                transcript::PRESS_ANY_KEY) == 0;
         };
     }
-    return testsupport::runProgram(options);
+    return options;
 }
 
 } // namespace winetest

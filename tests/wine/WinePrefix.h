@@ -28,18 +28,28 @@ public:
     testsupport::RunResult run(e2e::Program program, const std::string &typed, int timeoutMs,
                                const std::string &workDir = "") override
     {
-        return console(program == e2e::Program::WebPackage ? "LumivaneFwWebPackage.exe"
-                       : testBuild_                        ? "LumivaneFwUpgrade_fastwait.exe"
-                                                           : "LumivaneFwUpgrade.exe",
-                       typed, timeoutMs, workDir, CLOSING_KEY);
+        return testsupport::runProgram(runOptions(program, typed, timeoutMs, workDir));
+    }
+    testsupport::RunOptions runOptions(e2e::Program program, const std::string &typed, int timeoutMs,
+                                       const std::string &workDir = "") const override
+    {
+        return consoleOptions(program == e2e::Program::WebPackage ? "LumivaneFwWebPackage.exe"
+                              : testBuild_                        ? "LumivaneFwUpgrade_fastwait.exe"
+                                                                  : "LumivaneFwUpgrade.exe",
+                              typed, timeoutMs, workDir, CLOSING_KEY);
     }
     bool realRebootWait() const override { return !testBuild_; }
+    bool restoresTerminalFlags() const override { return false; }
     // Runs a program of the Windows build to its end in workDir ("": anywhere) on a console where
     // `keys` are typed ahead (a line feed is Enter), and closingKey once the output ends with the
     // closing message. The console stays open: without closingKey a run that ends at its key wait
     // is still running at the time-out (timedOut).
-    testsupport::RunResult console(const std::string &program, const std::string &keys, int timeoutMs,
-                                   const std::string &workDir = "", const std::string &closingKey = "") const;
+    testsupport::RunResult console(const std::string &program, const std::string &keys, int timeoutMs) const
+    {
+        return testsupport::runProgram(consoleOptions(program, keys, timeoutMs, "", ""));
+    }
+    testsupport::RunOptions consoleOptions(const std::string &program, const std::string &keys, int timeoutMs,
+                                           const std::string &workDir, const std::string &closingKey) const;
 
 private:
     void nameNoPort();

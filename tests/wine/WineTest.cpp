@@ -19,6 +19,15 @@ using namespace transcript;
 const std::map<std::string, std::string> WINE_ALLOWANCES = {
     {"InputEndsBeforeTheRate", "a console's input never ends: the run waits for the operator's next key"},
     {"PortTooLongForTheDevicePath", "Wine's port table names COM1 to COM40 only"},
+    // Wine turns SIGINT into the console's CTRL_C_EVENT; other signals end it as any Unix process.
+    // (A SIGINT while a read waits for "Ready" does not show the port given back either: Wine's
+    // serial reads end neither on PurgeComm's abort nor on CancelSynchronousIo, so the handler's
+    // bounded wait runs out and the port goes with the process, without its settings.)
+    {"SigtermWhileTheUnitPreparesForAnImage", "Wine turns only SIGINT into a console event"},
+    {"SigquitDuringDiscovery", "Wine turns only SIGINT into a console event"},
+    {"SigtermAtTheClosingKeyWait", "Wine turns only SIGINT into a console event"},
+    {"KeyTypedAheadOfTheClosingKeyWait",
+     "Wine reads its terminal raw from the start: no key wait to see on it"},
 };
 
 class UpdateUnderWine : public ::testing::TestWithParam<std::string> {};
