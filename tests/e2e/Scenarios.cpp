@@ -240,6 +240,13 @@ std::vector<std::string> split(const std::string &text, const std::string &separ
     return parts;
 }
 
+// The console is in key-at-a-time mode: the program waits at its key wait.
+bool waitsForAKey(int console)
+{
+    termios tio{};
+    return tcgetattr(console, &tio) == 0 && (tio.c_lflag & ECHO) == 0;
+}
+
 // What the test build's Sleep records on standard error: the reboot wait's 46 steps.
 std::string sleepCalls(bool rebootWaitRan)
 {
@@ -347,7 +354,9 @@ void runScenario(ToolRunner &runner, const Scenario &row)
     testsupport::RunResult run;
     if (row.closeOutputAfter > 0) {
         testsupport::RunOptions options = runner.runOptions(Program::Update, row.typed, seconds * 1000);
-        options.closeOutputAfter = row.closeOutputAfter;
+        options.argv = {"/bin/bash", "-c",
+                        "set -o pipefail; \"$0\" | head -c " + std::to_string(row.closeOutputAfter),
+                        options.argv[0]};
         run = testsupport::runProgram(options);
     } else if (!onConsole) {
         run = runner.run(Program::Update, row.typed, seconds * 1000);
@@ -360,9 +369,8 @@ void runScenario(ToolRunner &runner, const Scenario &row)
         options.signal = row.signal;
         options.keysWhen = "k";
         options.signalWhen = [&](const std::string &out, int console) {
-            termios tio{};
             if (row.signalAfter == "key") {
-                return out == before && tcgetattr(console, &tio) == 0 && (tio.c_lflag & ECHO) == 0;
+                return out == before && waitsForAKey(console);
             }
             const std::string seen = units.empty() ? "" : unitSummary(units.begin()->second->report());
             return out == before && seen.find(row.signalAfter) != std::string::npos;
@@ -414,31 +422,25 @@ void runWithPlantedPart(ToolRunner &runner, const std::string &kind)
     const bool written = kind != "Directory" && kind != "SigintBeforeTheRename";
     const ImageFacts &image = catalogueImage(0);
     std::string console = webPackageConsole(image, kind != "Directory");
-    testsupport::RunResult run;
-    if (kind.rfind("Sig", 0) == 0) {
-        testsupport::RunOptions options = runner.runOptions(Program::WebPackage, "", 60000, dir.path());
+    testsupport::RunOptions options = runner.runOptions(Program::WebPackage, "", 60000, dir.path());
+    if (kind == "SigtermAtTheKeyWait") {
         options.stdinTerminal = true;
-        if (written) {
-            options.signal = SIGTERM;
-            options.signalWhen = [before = console](const std::string &out, int terminal) {
-                termios tio{};
-                return out == before && tcgetattr(terminal, &tio) == 0 && (tio.c_lflag & ECHO) == 0;
-            };
-            console += "\r\nINTERRUPTED: the run had already ended.\r\n";
-        } else {
-            // The program interrupts itself once the part file is whole, just before it renames it.
-            // A sanitizer's runtime would otherwise refuse a library loaded before it.
-            const char *asan = getenv("ASAN_OPTIONS");
-            options.env.push_back({"LD_PRELOAD", LUMIVANE_INTERRUPT_AT_RENAME_PATH});
-            options.env.push_back(
-                {"ASAN_OPTIONS", (asan ? std::string(asan) + ":" : "") + "verify_asan_link_order=0"});
-            console = console.substr(0, console.size() - PRESS_ANY_KEY.size()) +
-                      "\r\nINTERRUPTED: the package was not written, FwToUpload.bin is unchanged.\r\n";
-        }
-        run = testsupport::runProgram(options);
-    } else {
-        run = runner.run(Program::WebPackage, "", 60000, dir.path());
+        options.signal = SIGTERM;
+        options.signalWhen = [before = console](const std::string &out, int terminal) {
+            return out == before && waitsForAKey(terminal);
+        };
+        console += "\r\nINTERRUPTED: the run had already ended.\r\n";
+    } else if (kind == "SigintBeforeTheRename") {
+        // The program interrupts itself once the part file is whole, just before it renames it.
+        // A sanitizer's runtime would otherwise refuse a library loaded before it.
+        const char *asan = getenv("ASAN_OPTIONS");
+        options.env.push_back({"LD_PRELOAD", LUMIVANE_INTERRUPT_AT_RENAME_PATH});
+        options.env.push_back(
+            {"ASAN_OPTIONS", (asan ? std::string(asan) + ":" : "") + "verify_asan_link_order=0"});
+        console = console.substr(0, console.size() - PRESS_ANY_KEY.size()) +
+                  "\r\nINTERRUPTED: the package was not written, FwToUpload.bin is unchanged.\r\n";
     }
+    const testsupport::RunResult run = testsupport::runProgram(options);
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.out, console);
     EXPECT_EQ(run.exitStatus, written ? 0 : 1);

@@ -16,11 +16,14 @@ public:
     virtual ~ToolRunner() = default;
     // COMn opens the terminal at devicePath; ports never named are absent.
     virtual void namePort(int com, const std::string &devicePath) = 0;
-    virtual testsupport::RunResult run(Program program, const std::string &typed, int timeoutMs,
-                                       const std::string &workDir = "") = 0;
     // What run() runs, for a caller to add a signal or a closed output to.
     virtual testsupport::RunOptions runOptions(Program program, const std::string &typed, int timeoutMs,
                                                const std::string &workDir = "") const = 0;
+    testsupport::RunResult run(Program program, const std::string &typed, int timeoutMs,
+                               const std::string &workDir = "")
+    {
+        return testsupport::runProgram(runOptions(program, typed, timeoutMs, workDir));
+    }
     // False for the test build: its Sleep returns at once, writing "Sleep <ms>" on standard error.
     virtual bool realRebootWait() const = 0;
     // False where the program's line settings (a DCB) give a port back its rate, character format and
@@ -32,11 +35,6 @@ class NativeToolRunner : public ToolRunner {
 public:
     explicit NativeToolRunner(bool realRebootWait) : realRebootWait_(realRebootWait) {}
     void namePort(int com, const std::string &devicePath) override { ports_.name(com, devicePath); }
-    testsupport::RunResult run(Program program, const std::string &typed, int timeoutMs,
-                               const std::string &workDir = "") override
-    {
-        return testsupport::runProgram(runOptions(program, typed, timeoutMs, workDir));
-    }
     bool realRebootWait() const override { return realRebootWait_; }
     testsupport::RunOptions runOptions(Program program, const std::string &typed, int timeoutMs,
                                        const std::string &workDir = "") const override;
@@ -69,8 +67,8 @@ struct Scenario {
     // settings, and the port be free.
     int signal = 0;
     std::string signalAfter = "";
-    // Standard output is a pipe closed after this many bytes, the transcript's first ones; the
-    // port must get back its settings and be free.
+    // Standard output is piped into `head -c closeOutputAfter`, which closes it then (the status is
+    // the program's); the port must get back its settings and be free.
     size_t closeOutputAfter = 0;
 };
 
@@ -82,8 +80,7 @@ void runScenario(ToolRunner &runner, const Scenario &scenario);
 
 // The web package writer beside an older package, with something at the part file's name: links
 // and FIFOs are removed, never followed; a directory stops the run, the older package untouched.
-// Natively also an interrupt: once the part file is whole but not yet renamed (it goes, the older
-// package stays), and at the closing key wait (the package written, the status 0 kept).
+// Natively, interrupts too: before the rename (the part goes), at the key wait (status 0 kept).
 inline const std::vector<std::string> PLANTED_PART_KINDS = {
     "Nothing", "LinkToAVictim", "Fifo", "Directory", "SigintBeforeTheRename", "SigtermAtTheKeyWait"};
 void runWithPlantedPart(ToolRunner &runner, const std::string &kind);

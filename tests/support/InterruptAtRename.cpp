@@ -1,6 +1,5 @@
-// Loaded into a program under test (LD_PRELOAD): it raises SIGINT in that program just before
-// the program renames a ".part" file into place, when the part file is whole and not yet
-// renamed: an interrupt at that moment, without a timing race.
+// Loaded into a program under test (LD_PRELOAD): raises SIGINT in it just before it renames a
+// ".part" file into place, where the part file is whole: an interrupt there, with no race.
 #include <dlfcn.h>
 
 #include <csignal>

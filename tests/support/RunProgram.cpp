@@ -2,7 +2,6 @@
 
 #include "TempDir.h"
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -76,16 +75,9 @@ RunResult runProgram(const RunOptions &options)
     } else if (writeFile(in, options.stdinText)) {
         fdIn = open(in.c_str(), O_RDONLY | O_CLOEXEC);
     }
-    int outPipe[2] = {-1, -1};
-    if (options.closeOutputAfter > 0 && pipe2(outPipe, O_CLOEXEC) != 0) {
-        return result;
-    }
-    const std::string outPath = outPipe[1] >= 0 ? "/dev/fd/" + std::to_string(outPipe[1]) : out;
-    const pid_t pid = options.argv.empty() ? -1 : spawn(options, fdIn, outPath, err);
+    const pid_t pid = options.argv.empty() ? -1 : spawn(options, fdIn, out, err);
     close(fdIn);
-    close(outPipe[1]);
     if (pid < 0) {
-        close(outPipe[0]);
         return result;
     }
     result.started = true;
@@ -93,33 +85,11 @@ RunResult runProgram(const RunOptions &options)
         perror("console");
     }
 
-    // What the pipe's reader took, until it closes the pipe.
-    std::string piped;
-    auto output = [&] {
-        char block[4096];
-        while (outPipe[0] >= 0 && piped.size() < options.closeOutputAfter) {
-            const ssize_t count =
-                read(outPipe[0], block, std::min(sizeof block, options.closeOutputAfter - piped.size()));
-            if (count <= 0) {
-                break;
-            }
-            piped.append(block, (size_t)count);
-        }
-        if (piped.size() >= options.closeOutputAfter && outPipe[0] >= 0) {
-            close(outPipe[0]);
-            outPipe[0] = -1;
-        }
-        return options.closeOutputAfter > 0 ? piped : readFile(out);
-    };
-    if (outPipe[0] >= 0) {
-        fcntl(outPipe[0], F_SETFL, O_NONBLOCK);
-    }
     int status = 0;
     result.timedOut = !pollFor(
         [&] {
-            const std::string sofar = output();
             if (options.signalWhen && (!result.whenHeld || options.signal == 0) &&
-                options.signalWhen(sofar, console)) {
+                options.signalWhen(readFile(out), console)) {
                 result.whenHeld = true;
                 if (options.signal != 0) {
                     // The group: under Wine it holds the Windows program's own process.
@@ -137,8 +107,7 @@ RunResult runProgram(const RunOptions &options)
     }
     result.signaled = WIFSIGNALED(status);
     result.exitStatus = result.signaled ? WTERMSIG(status) : WEXITSTATUS(status);
-    result.out = output();
-    close(outPipe[0]);
+    result.out = readFile(out);
     result.err = readFile(err);
     if (console >= 0) {
         tcgetattr(console, &result.consoleAfter);

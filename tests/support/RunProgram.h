@@ -27,8 +27,6 @@ struct RunOptions {
     int signal = 0;
     std::string keysWhen;
     std::function<bool(const std::string &out, int console)> signalWhen;
-    // Standard output is a pipe whose reader takes this many bytes, then closes it (0: a file).
-    size_t closeOutputAfter = 0;
 };
 
 struct RunResult {

@@ -45,9 +45,7 @@ testsupport::RunOptions WineToolRunner::consoleOptions(const std::string &progra
     if (!closingKey.empty()) {
         options.keysWhen = closingKey;
         options.signalWhen = [](const std::string &out, int) {
-            return out.size() >= transcript::PRESS_ANY_KEY.size() &&
-                   out.compare(out.size() - transcript::PRESS_ANY_KEY.size(), std::string::npos,
-                               transcript::PRESS_ANY_KEY) == 0;
+            return out.rfind(transcript::PRESS_ANY_KEY) + transcript::PRESS_ANY_KEY.size() == out.size();
         };
     }
     return options;

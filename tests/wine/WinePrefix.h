@@ -25,11 +25,6 @@ public:
     void namePort(int com, const std::string &devicePath) override;
     // The native runs end a key wait at the end of their piped input; here the operator presses a key
     // once the closing message is shown (a key typed before it is dropped).
-    testsupport::RunResult run(e2e::Program program, const std::string &typed, int timeoutMs,
-                               const std::string &workDir = "") override
-    {
-        return testsupport::runProgram(runOptions(program, typed, timeoutMs, workDir));
-    }
     testsupport::RunOptions runOptions(e2e::Program program, const std::string &typed, int timeoutMs,
                                        const std::string &workDir = "") const override
     {
@@ -40,14 +35,10 @@ public:
     }
     bool realRebootWait() const override { return !testBuild_; }
     bool restoresTerminalFlags() const override { return false; }
-    // Runs a program of the Windows build to its end in workDir ("": anywhere) on a console where
-    // `keys` are typed ahead (a line feed is Enter), and closingKey once the output ends with the
-    // closing message. The console stays open: without closingKey a run that ends at its key wait
-    // is still running at the time-out (timedOut).
-    testsupport::RunResult console(const std::string &program, const std::string &keys, int timeoutMs) const
-    {
-        return testsupport::runProgram(consoleOptions(program, keys, timeoutMs, "", ""));
-    }
+    // Runs a program of the Windows build in workDir ("": anywhere) on a console where `keys` are
+    // typed ahead (a line feed is Enter), and closingKey once the output ends with the closing
+    // message. The console stays open: without closingKey a run that ends at its key wait is still
+    // running at the time-out (timedOut).
     testsupport::RunOptions consoleOptions(const std::string &program, const std::string &keys, int timeoutMs,
                                            const std::string &workDir, const std::string &closingKey) const;
 

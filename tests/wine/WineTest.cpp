@@ -19,10 +19,8 @@ using namespace transcript;
 const std::map<std::string, std::string> WINE_ALLOWANCES = {
     {"InputEndsBeforeTheRate", "a console's input never ends: the run waits for the operator's next key"},
     {"PortTooLongForTheDevicePath", "Wine's port table names COM1 to COM40 only"},
-    // Wine turns SIGINT into the console's CTRL_C_EVENT; other signals end it as any Unix process.
-    // (A SIGINT while a read waits for "Ready" does not show the port given back either: Wine's
-    // serial reads end neither on PurgeComm's abort nor on CancelSynchronousIo, so the handler's
-    // bounded wait runs out and the port goes with the process, without its settings.)
+    // Wine turns SIGINT into CTRL_C_EVENT, no other signal. (Nor would SIGINT show this one: Wine's
+    // serial read ends on no abort, so the port goes with the process, without its settings.)
     {"SigtermWhileTheUnitPreparesForAnImage", "Wine turns only SIGINT into a console event"},
     {"SigquitDuringDiscovery", "Wine turns only SIGINT into a console event"},
     {"SigtermAtTheClosingKeyWait", "Wine turns only SIGINT into a console event"},
@@ -56,7 +54,8 @@ INSTANTIATE_TEST_SUITE_P(RebootUnderWine, UpdateUnderWine,
 TEST(ClosingMessageUnderWine, WaitsForAKey)
 {
     winetest::WineToolRunner runner;
-    const testsupport::RunResult run = runner.console("LumivaneFwUpgrade.exe", "7\n", 5000);
+    const testsupport::RunResult run =
+        testsupport::runProgram(runner.consoleOptions("LumivaneFwUpgrade.exe", "7\n", 5000, "", ""));
     EXPECT_TRUE(run.timedOut) << "ended without a key, status " << run.exitStatus;
     EXPECT_EQ(run.out, announcement() + DISCOVERY_FAILED + openingPort(7) + openFailed(7) + PRESS_ANY_KEY);
 }
