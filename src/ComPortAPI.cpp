@@ -180,6 +180,7 @@ static void setWriteDeadlineForRate(void)
     g_cto.WriteTotalTimeoutConstant = WRITE_ALLOWANCE_MS;
 }
 
+// Opens the device of port nId exclusively, without applying any setting.
 static HANDLE openDevice(int nId)
 {
     char szCOM[COM_DEVICE_PATH_SIZE];
@@ -192,14 +193,17 @@ static HANDLE openDevice(int nId)
                        NULL);
 }
 
-HANDLE ComPortAPI_OpenDevice(int nId)
+BOOL ComPortAPI_DeviceExists(int nId)
 {
     if (!portGuardTake()) {
-        return INVALID_HANDLE_VALUE;
+        return FALSE;
     }
     HANDLE device = openDevice(nId);
+    if (device != INVALID_HANDLE_VALUE) {
+        CloseHandle(device);
+    }
     portGuardRelease();
-    return device;
+    return device != INVALID_HANDLE_VALUE;
 }
 
 // Opens and configures the port: NULL, or the error line's format with the port closed.
