@@ -57,6 +57,115 @@ static BOOL isPortOpen(void)
     return g_hCOM != INVALID_HANDLE_VALUE && g_hCOM != NULL;
 }
 
+static void closeOpenPort(void)
+{
+    if (isPortOpen()) {
+        // Bytes a unit no longer takes are dropped, so that the close does not wait for them.
+        PurgeComm(g_hCOM, PURGE_TXABORT | PURGE_TXCLEAR);
+#ifdef _WIN32
+        if (g_hasDcbFound) {
+            SetCommState(g_hCOM, &g_dcbFound);
+        }
+        g_hasDcbFound = FALSE;
+#endif
+        CloseHandle(g_hCOM);
+    }
+    g_hCOM = INVALID_HANDLE_VALUE;
+}
+
+#ifdef _WIN32
+// The console handler stops the port from a thread of its own while the main thread may be using
+// it. Every use holds this guard; a transfer, which may block for seconds, holds it only while it
+// starts and ends, and counts itself under way in between, so that the handler can cut it short.
+// Once stopped, the port is refused to the main thread.
+static SRWLOCK g_portGuard = SRWLOCK_INIT;
+static CONDITION_VARIABLE g_transferEnded = CONDITION_VARIABLE_INIT;
+static BOOL g_portStopped = FALSE;
+static int g_transfersUnderWay = 0;
+
+static BOOL portGuardTake(void)
+{
+    AcquireSRWLockExclusive(&g_portGuard);
+    if (g_portStopped) {
+        ReleaseSRWLockExclusive(&g_portGuard);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+static void portGuardRelease(void)
+{
+    ReleaseSRWLockExclusive(&g_portGuard);
+}
+
+static BOOL transferBegin(void)
+{
+    if (!portGuardTake()) {
+        return FALSE;
+    }
+    g_transfersUnderWay++;
+    portGuardRelease();
+    return TRUE;
+}
+
+static void transferEnd(void)
+{
+    AcquireSRWLockExclusive(&g_portGuard);
+    g_transfersUnderWay--;
+    ReleaseSRWLockExclusive(&g_portGuard);
+    WakeAllConditionVariable(&g_transferEnded);
+}
+
+// Takes the guard within boundMs, stopped or not. SleepEx, not Sleep: a test build replaces Sleep.
+static BOOL portGuardTakeWithin(DWORD boundMs)
+{
+    for (DWORD waited = 0; !TryAcquireSRWLockExclusive(&g_portGuard); waited += 10) {
+        if (waited >= boundMs) {
+            return FALSE;
+        }
+        SleepEx(10, FALSE);
+    }
+    return TRUE;
+}
+
+void ComPortAPI_StopFromAnotherThread(DWORD boundMs)
+{
+    if (!portGuardTakeWithin(boundMs)) {
+        return;
+    }
+    g_portStopped = TRUE;
+    if (isPortOpen() && g_transfersUnderWay > 0) {
+        PurgeComm(g_hCOM, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    }
+    // The transfer cut short ends by itself; a driver that cannot abort it leaves the port to
+    // the end of the process, which closes it without its settings.
+    const ULONGLONG deadline = GetTickCount64() + boundMs;
+    for (ULONGLONG now = GetTickCount64(); g_transfersUnderWay > 0 && now < deadline;
+         now = GetTickCount64()) {
+        SleepConditionVariableSRW(&g_transferEnded, &g_portGuard, (DWORD)(deadline - now), 0);
+    }
+    if (g_transfersUnderWay == 0) {
+        closeOpenPort();
+    }
+    ReleaseSRWLockExclusive(&g_portGuard);
+}
+#else
+// Signal handlers give the port back on POSIX systems (RestoreOnInterrupt.h): one thread.
+static BOOL portGuardTake(void)
+{
+    return TRUE;
+}
+
+static void portGuardRelease(void) {}
+
+static BOOL transferBegin(void)
+{
+    return TRUE;
+}
+
+static void transferEnd(void) {}
+#endif
+
 // A write may take the line time of its bytes, rounded up to whole milliseconds a byte (10
 // bits each), plus this allowance for a unit that holds CTS off while it works (a flash page
 // erase takes well under a second). A 10,240-byte block of image data at 115,200 baud thus
@@ -71,7 +180,8 @@ static void setWriteDeadlineForRate(void)
     g_cto.WriteTotalTimeoutConstant = WRITE_ALLOWANCE_MS;
 }
 
-HANDLE ComPortAPI_OpenDevice(int nId)
+// Opens the device of port nId exclusively, without applying any setting.
+static HANDLE openDevice(int nId)
 {
     char szCOM[COM_DEVICE_PATH_SIZE];
     int length = snprintf(szCOM, sizeof szCOM, "\\\\.\\COM%d", nId);
@@ -83,13 +193,25 @@ HANDLE ComPortAPI_OpenDevice(int nId)
                        NULL);
 }
 
-BOOL ComPortAPI_OpenCOM(int nId)
+BOOL ComPortAPI_DeviceExists(int nId)
 {
-    g_hCOM = ComPortAPI_OpenDevice(nId);
-    if (g_hCOM == INVALID_HANDLE_VALUE) {
-        printf("ERROR: Opening COM%d failed !", nId);
-        fflush(stdout);
+    if (!portGuardTake()) {
         return FALSE;
+    }
+    HANDLE device = openDevice(nId);
+    if (device != INVALID_HANDLE_VALUE) {
+        CloseHandle(device);
+    }
+    portGuardRelease();
+    return device != INVALID_HANDLE_VALUE;
+}
+
+// Opens and configures the port: NULL, or the error line's format with the port closed.
+static const char *openConfigured(int nId)
+{
+    g_hCOM = openDevice(nId);
+    if (g_hCOM == INVALID_HANDLE_VALUE) {
+        return "ERROR: Opening COM%d failed !";
     }
 #ifdef _WIN32
     g_dcbFound.DCBlength = sizeof(DCB);
@@ -100,37 +222,47 @@ BOOL ComPortAPI_OpenCOM(int nId)
     // Time-outs first, then line settings; the purge after both starts the port
     // with empty queues under the current settings.
     if (!SetCommTimeouts(g_hCOM, &g_cto) || !SetCommState(g_hCOM, &g_dcb)) {
-        printf("ERROR: COM%d configuration failed !", nId);
-        fflush(stdout);
-        ComPortAPI_CloseCOM();
-        return FALSE;
+        closeOpenPort();
+        return "ERROR: COM%d configuration failed !";
     }
     PurgeComm(g_hCOM, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     EscapeCommFunction(g_hCOM, SETDTR);
+    return NULL;
+}
+
+BOOL ComPortAPI_OpenCOM(int nId)
+{
+    if (!portGuardTake()) {
+        return FALSE;
+    }
+    const char *error = openConfigured(nId);
+    portGuardRelease();
+    // Written without the guard: the console handler holds the console's lock while it stops the port.
+    if (error != NULL) {
+        printf(error, nId);
+        fflush(stdout);
+        return FALSE;
+    }
     return TRUE;
 }
 
 BOOL ComPortAPI_CloseCOM(void)
 {
-    if (isPortOpen()) {
-        // Bytes a unit no longer takes are dropped, so that the close does not wait for them.
-        PurgeComm(g_hCOM, PURGE_TXABORT | PURGE_TXCLEAR);
-#ifdef _WIN32
-        if (g_hasDcbFound) {
-            SetCommState(g_hCOM, &g_dcbFound);
-        }
-        g_hasDcbFound = FALSE;
-#endif
-        CloseHandle(g_hCOM);
+    if (portGuardTake()) {
+        closeOpenPort();
+        portGuardRelease();
     }
-    g_hCOM = INVALID_HANDLE_VALUE;
     return TRUE;
 }
 
 BOOL ComPortAPI_ReadCOM(void *buffer, int nBytesToRead, int *pBytesRead)
 {
     DWORD received = 0;
-    BOOL result = ReadFile(g_hCOM, buffer, nBytesToRead > 0 ? (DWORD)nBytesToRead : 0, &received, NULL);
+    BOOL result = FALSE;
+    if (transferBegin()) {
+        result = ReadFile(g_hCOM, buffer, nBytesToRead > 0 ? (DWORD)nBytesToRead : 0, &received, NULL);
+        transferEnd();
+    }
     *pBytesRead = (int)received;
     return result;
 }
@@ -138,9 +270,39 @@ BOOL ComPortAPI_ReadCOM(void *buffer, int nBytesToRead, int *pBytesRead)
 BOOL ComPortAPI_WriteCOM(void *buffer, int nBytesToWrite, int *pBytesWritten)
 {
     DWORD written = 0;
-    BOOL result = WriteFile(g_hCOM, buffer, nBytesToWrite > 0 ? (DWORD)nBytesToWrite : 0, &written, NULL);
+    BOOL result = FALSE;
+    if (transferBegin()) {
+        result = WriteFile(g_hCOM, buffer, nBytesToWrite > 0 ? (DWORD)nBytesToWrite : 0, &written, NULL);
+        transferEnd();
+    }
     *pBytesWritten = (int)written;
     return result;
+}
+
+static BOOL applyTimeouts(void)
+{
+    return SetCommTimeouts(g_hCOM, &g_cto);
+}
+
+static BOOL applyLineSettings(void)
+{
+    return SetCommState(g_hCOM, &g_dcb);
+}
+
+static BOOL applyLineSettingsAndTimeouts(void)
+{
+    return applyLineSettings() && applyTimeouts();
+}
+
+// FALSE when no port is open (or it was stopped), else what apply says.
+static BOOL applyToOpenPort(BOOL (*apply)(void))
+{
+    if (!portGuardTake()) {
+        return FALSE;
+    }
+    BOOL applied = isPortOpen() ? apply() : FALSE;
+    portGuardRelease();
+    return applied;
 }
 
 // The setters record the value first; with no port open that is all they can do,
@@ -154,7 +316,7 @@ BOOL ComPortAPI_SetReadingTimeoutInMs(int timeoutInMs)
     g_cto.ReadTotalTimeoutMultiplier = 0;
     g_cto.ReadTotalTimeoutConstant = (DWORD)timeoutInMs;
     setWriteDeadlineForRate();
-    return isPortOpen() ? SetCommTimeouts(g_hCOM, &g_cto) : FALSE;
+    return applyToOpenPort(applyTimeouts);
 }
 
 BOOL ComPortAPI_SetBaudRate(int baudrate)
@@ -168,7 +330,7 @@ BOOL ComPortAPI_SetBaudRate(int baudrate)
     }
     g_dcb.BaudRate = (DWORD)baudrate;
     setWriteDeadlineForRate();
-    return isPortOpen() ? SetCommState(g_hCOM, &g_dcb) && SetCommTimeouts(g_hCOM, &g_cto) : FALSE;
+    return applyToOpenPort(applyLineSettingsAndTimeouts);
 }
 
 BOOL ComPortAPI_SetHardwareFlowControl(BOOL isEnable)
@@ -177,5 +339,5 @@ BOOL ComPortAPI_SetHardwareFlowControl(BOOL isEnable)
         return TRUE;
     }
     g_dcb.fOutxCtsFlow = (DWORD)(isEnable & 1);
-    return isPortOpen() ? SetCommState(g_hCOM, &g_dcb) : FALSE;
+    return applyToOpenPort(applyLineSettings);
 }

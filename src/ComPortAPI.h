@@ -24,7 +24,14 @@ BOOL ComPortAPI_SetReadingTimeoutInMs(int timeoutInMs);
 BOOL ComPortAPI_SetBaudRate(int baudrate);
 BOOL ComPortAPI_SetHardwareFlowControl(BOOL isEnable);
 
-// Opens the device of port nId exclusively and without applying any setting; the
-// existence test of discovery uses it too. INVALID_HANDLE_VALUE when the port is
-// absent, held by another program, or its number too long for the device path.
-HANDLE ComPortAPI_OpenDevice(int nId);
+// Discovery's existence test: the device of port nId opens exclusively (and is closed at once,
+// no setting applied). FALSE when the port is absent, held by another program, or its number too
+// long for the device path.
+BOOL ComPortAPI_DeviceExists(int nId);
+
+#ifdef _WIN32
+// For the console handler's thread: cuts a transfer under way short, gives the port back its
+// settings and closes it, and refuses it to every later call. Waits at most about twice boundMs;
+// a port still busy then is left to the end of the process.
+void ComPortAPI_StopFromAnotherThread(DWORD boundMs);
+#endif

@@ -26,7 +26,10 @@ static BOOL reportOpened(void)
 static int createNewDescriptor(const char *fileName)
 {
 #ifdef _WIN32
-    HANDLE file = CreateFileA(fileName, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    // Deletion is shared so that an interrupt, on another thread, can remove the file by its name
+    // while it is open: it goes when the handle closes.
+    HANDLE file = CreateFileA(fileName, GENERIC_WRITE, FILE_SHARE_DELETE, NULL, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) {
         return -1;
     }

@@ -8,8 +8,7 @@ int main(void)
     prepareConsole();
     warnIfStandInBuild();
     if (!allocateRunBuffers()) {
-        dipsplayLastMessageToUserBeforeExit((char *)"");
-        return 1;
+        return endRun("", 1);
     }
     BOOL written = createFirmwareFileForWeb();
     releaseRunBuffers();

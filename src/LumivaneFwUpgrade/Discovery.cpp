@@ -31,14 +31,12 @@ BOOL detectComPortAndBaudrate(void)
            "version\n\r   version <no parameters> {Get the current firmware version}\r\n>>");
     for (int i = FIRST_PORT_NUMBER; i <= LAST_PORT_NUMBER; ++i) {
         // A port that is absent or held by another program is skipped without a word.
-        g_hCOM = ComPortAPI_OpenDevice(i);
-        if (g_hCOM == INVALID_HANDLE_VALUE) {
+        if (!ComPortAPI_DeviceExists(i)) {
             gComPortNumber = 0;
             gBaudRate = 0;
             continue;
         }
         gComPortNumber = i;
-        ComPortAPI_CloseCOM();
         for (int baudRate : baudRateOrder) {
             // No port is open: this only records the rate for the open below.
             ComPortAPI_SetBaudRate(baudRate);

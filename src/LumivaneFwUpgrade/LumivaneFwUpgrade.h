@@ -92,7 +92,8 @@ void dipsplayLastMessageToUserBeforeExit(char *lastMessage);
 // whole).
 BOOL readTypedNumber(long long *typed);
 
-// What an interrupt cuts short; it chooses the line shown before the run ends with status 1.
+// What an interrupt cuts short; it chooses the line shown before the run ends with status 1
+// (at the closing key wait, with the status the run already had).
 enum RunStage {
     STAGE_BEFORE_UPLOAD,   // no upload command has gone out
     STAGE_UPLOADING,       // from the first upload command to the last image's "SUCCESS"
@@ -103,3 +104,9 @@ enum RunStage {
 // Ends the run cleanly on an interrupt (prepareConsole installs it).
 void interruptsInstall(void);
 void interruptsSetStage(RunStage stage);
+// Ends the run through the closing routine and returns status, the run's exit status, which an
+// interrupt at the key wait keeps.
+int endRun(const char *lastMessage, int status);
+// The part file that an interrupt while the package is written removes; a name prepared
+// beforehand, which stays valid to the end of the run.
+void interruptsRemoveOnInterrupt(const char *partFile);

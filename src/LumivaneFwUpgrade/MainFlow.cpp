@@ -7,6 +7,9 @@
 #include <conio.h>
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <termios.h>
+#include <unistd.h>
 #endif
 
 #include "BinImage.h"
@@ -73,10 +76,22 @@ void releaseRunBuffers(void)
     gHexFPGA_Code = NULL;
 }
 
+// Keys pressed before the closing message (an Enter during the reboot wait) must not answer it.
+// Only a console's queue goes: on a pipe or a file the call fails and the input is read as it comes.
+static void discardKeysTypedAhead(void)
+{
+#ifdef _WIN32
+    FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE));
+#else
+    tcflush(STDIN_FILENO, TCIFLUSH);
+#endif
+}
+
 void dipsplayLastMessageToUserBeforeExit(char *lastMessage)
 {
     interruptsSetStage(STAGE_CLOSING);
     fputs(lastMessage, stdout);
     fputs("\r\nPress any key to exit", stdout);
+    discardKeysTypedAhead();
     _getch();
 }

@@ -82,7 +82,7 @@ BOOL writePart(const char *header, const char *bufferBase64, int dataLengthBase6
 // Every end of the writer, good or bad, waits for the operator's key.
 BOOL endPackage(BOOL written)
 {
-    dipsplayLastMessageToUserBeforeExit((char *)"");
+    endRun("", written ? 0 : 1);
     return written;
 }
 
@@ -144,6 +144,7 @@ BOOL createFirmwareFileForWeb(void)
         }
     }
 
+    interruptsRemoveOnInterrupt(PACKAGE_PART_FILE_NAME);
     BOOL written = writePart(header, bufferBase64, dataLengthBase64);
     free(bufferBase64);
     if (!written || !replacePackageWithPart()) {

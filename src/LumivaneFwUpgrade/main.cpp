@@ -62,8 +62,7 @@ int main(void)
     prepareConsole();
     warnIfStandInBuild();
     if (!allocateRunBuffers()) {
-        dipsplayLastMessageToUserBeforeExit((char *)"");
-        return -1;
+        return endRun("", -1);
     }
 
     printf("\n\rYou are about to upload the firmware version %s", FIRMWARE_VERSION_TO_UPLOAD);
@@ -75,15 +74,14 @@ int main(void)
         printf("\r\nBaud rate       : %d \r\n\r\n", gBaudRate);
     } else if (!openPortChosenByOperator()) {
         // The memory goes back to the system with the process.
-        dipsplayLastMessageToUserBeforeExit((char *)"");
-        return -1;
+        return endRun("", -1);
     }
 
     ComPortAPI_SetHardwareFlowControl(1);
     UpdateOutcome outcome = updateFirmware();
     ComPortAPI_CloseCOM();
-    dipsplayLastMessageToUserBeforeExit(
-        (char *)(outcome != UPDATE_FAILED ? "" : "\n\rERROR: The update was not successful.\r\n"));
+    int status =
+        endRun(outcome != UPDATE_FAILED ? "" : "\n\rERROR: The update was not successful.\r\n", outcome);
     releaseRunBuffers();
-    return outcome;
+    return status;
 }

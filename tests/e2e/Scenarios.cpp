@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -165,9 +166,25 @@ const std::vector<Scenario> &scenarios()
          rebooting.substr(0, rebooting.rfind("\b\b\b\b100%")) +
              interrupted("the reboot wait was cut short, the unit's return was not checked."),
          1, "1: " + TX_TO_THE_IMAGE + ", fw-upload@115200+cts reply | fpga=3 fw=0", false, SIGHUP},
+        {"SigquitDuringDiscovery", "1: --baud 1200", "", NO,
+         announcement() +
+             interrupted("the update was stopped before any image was sent, the unit is unchanged."),
+         1, "", false, SIGQUIT, "probe"},
+        // At the closing key wait the run keeps the status it already had.
         {"SigtermAtTheClosingKeyWait", "", "7\n", NO,
          asked + openingPort(7) + openFailed(7) + PRESS_ANY_KEY + interrupted("the run had already ended."),
-         1, "", false, SIGTERM, "key"},
+         255, "", false, SIGTERM, "key"},
+        {"SigintAtTheKeyWaitAfterAnUnrecognisedPrompt", "1:", "", Reboot::NoPrompt,
+         rebooting + closing(true) + interrupted("the run had already ended."), 2,
+         "1: " + TX_TO_THE_IMAGE + ", fw-upload@115200+cts reply | fpga=3 fw=0", false, SIGINT, "key"},
+        // A key typed before the closing message does not answer it: the run waits for a new one.
+        {"KeyTypedAheadOfTheClosingKeyWait", "", "7\nx", NO,
+         asked + openingPort(7) + openFailed(7) + PRESS_ANY_KEY, 255, "", false, 0, "key"},
+        // A reader that goes away in mid-image loses the text, not the update.
+        {"OutputClosedInMidImage", "1:", "", Reboot::Prompt,
+         found(1, 115200) + completeUpdate(1, Side::TX, true) + closing(true), 0,
+         "1: " + TX_TO_THE_IMAGE + ", fw-upload@115200+cts reply | fpga=3 fw=0", false, 0, "",
+         toImage.size() + 40},
     };
     return rows;
 }
@@ -198,8 +215,8 @@ std::vector<std::string> rebootOptions(Reboot reboot, bool realRebootWait)
     }
 }
 
-// The port's settings, byte for byte; first changed to ones that no run of the tool leaves behind.
-std::string portSettings(const std::string &path, bool change)
+// The port's settings; first changed to ones that no run of the tool leaves behind.
+termios portSettings(const std::string &path, bool change)
 {
     termios tio{};
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -211,7 +228,14 @@ std::string portSettings(const std::string &path, bool change)
     }
     tcgetattr(fd, &tio);
     close(fd);
-    return std::string((const char *)&tio, sizeof tio);
+    return tio;
+}
+
+// Byte for byte, or (lineOnly) the control flags: the rate, the character format and the flow
+// control, all that a Windows program's line settings hold.
+std::string shown(const termios &tio, bool lineOnly)
+{
+    return lineOnly ? std::to_string(tio.c_cflag) : std::string((const char *)&tio, sizeof tio);
 }
 
 std::vector<std::string> split(const std::string &text, const std::string &separator)
@@ -222,6 +246,13 @@ std::vector<std::string> split(const std::string &text, const std::string &separ
         parts.push_back(text.substr(at, end - at));
     }
     return parts;
+}
+
+// The console is in key-at-a-time mode: the program waits at its key wait.
+bool waitsForAKey(int console)
+{
+    termios tio{};
+    return tcgetattr(console, &tio) == 0 && (tio.c_lflag & ECHO) == 0;
 }
 
 // What the test build's Sleep records on standard error: the reboot wait's 46 steps.
@@ -296,16 +327,13 @@ std::vector<std::string> scenarioNames(bool reachingTheReboot)
 
 void runScenario(ToolRunner &runner, const Scenario &row)
 {
-    auto *const native = dynamic_cast<NativeToolRunner *>(&runner);
     if (row.standInOnly && !standInBuild()) {
         GTEST_SKIP() << "only a stand-in build refuses other units";
     }
-    if (row.signal != 0 && native == nullptr) {
-        GTEST_SKIP() << "a Windows program is stopped by console events, not by signals";
-    }
+    const bool onConsole = row.signal != 0 || !row.signalAfter.empty();
     const bool waits = row.reboot != Reboot::NotReached;
     std::map<int, std::unique_ptr<testsupport::SimUnit>> units;
-    std::map<int, std::string> settings;
+    std::map<int, termios> settings;
     std::vector<std::unique_ptr<testsupport::HeldPort>> heldPorts;
     const std::vector<std::string> reboot = rebootOptions(row.reboot, runner.realRebootWait());
     for (const std::string &unit : split(row.units, "; ")) {
@@ -325,42 +353,55 @@ void runScenario(ToolRunner &runner, const Scenario &row)
         if (unit.find(" held") != std::string::npos) {
             heldPorts.push_back(std::make_unique<testsupport::HeldPort>(sim->slavePath()));
             ASSERT_TRUE(heldPorts.back()->ok()) << unit;
-        } else if (row.signal != 0) {
+        } else if (onConsole || row.closeOutputAfter > 0) {
             settings[port] = portSettings(sim->slavePath(), true);
             ASSERT_EQ(chmod(sim->slavePath().c_str(), 0666), 0);
         }
     }
     const int seconds = 150 + (waits && runner.realRebootWait() ? 170 : 0);
     testsupport::RunResult run;
-    if (row.signal == 0) {
+    if (row.closeOutputAfter > 0) {
+        testsupport::RunOptions options = runner.runOptions(Program::Update, row.typed, seconds * 1000);
+        options.argv = {"/bin/bash", "-c",
+                        "set -o pipefail; \"$0\" | head -c " + std::to_string(row.closeOutputAfter),
+                        options.argv[0]};
+        run = testsupport::runProgram(options);
+    } else if (!onConsole) {
         run = runner.run(Program::Update, row.typed, seconds * 1000);
     } else {
-        testsupport::RunOptions options = native->runOptions(Program::Update, row.typed, seconds * 1000);
+        testsupport::RunOptions options = runner.runOptions(Program::Update, row.typed, seconds * 1000);
+        // A terminal that Wine reads starts raw, and must end so.
+        const tcflag_t found = options.rawTerminal ? 0 : ICANON | ECHO;
         const std::string before = row.transcript.substr(0, row.transcript.rfind("\r\nINTERRUPTED: "));
         options.stdinTerminal = true;
         options.signal = row.signal;
+        options.keysWhen = "k";
         options.signalWhen = [&](const std::string &out, int console) {
-            termios tio{};
             if (row.signalAfter == "key") {
-                return out == before && tcgetattr(console, &tio) == 0 && (tio.c_lflag & ECHO) == 0;
+                return out == before && waitsForAKey(console);
             }
             const std::string seen = units.empty() ? "" : unitSummary(units.begin()->second->report());
             return out == before && seen.find(row.signalAfter) != std::string::npos;
         };
         run = testsupport::runProgram(options);
-        EXPECT_EQ(run.consoleAfter.c_lflag & (ICANON | ECHO), (tcflag_t)(ICANON | ECHO))
-            << "the console is left raw";
+        EXPECT_EQ(run.consoleAfter.c_lflag & (ICANON | ECHO), found) << "the console's settings changed";
+        EXPECT_TRUE(run.whenHeld) << "ended before it was interrupted or asked for a key";
     }
     ASSERT_TRUE(run.started);
     EXPECT_FALSE(run.timedOut) << "still running after " << seconds << " s";
     EXPECT_FALSE(run.signaled) << "ended by signal " << run.exitStatus;
-    EXPECT_EQ(run.out, resolveCutTransfers(row.transcript, run.out));
+    const std::string expected =
+        row.closeOutputAfter > 0 ? row.transcript.substr(0, row.closeOutputAfter) : row.transcript;
+    EXPECT_EQ(run.out, resolveCutTransfers(expected, run.out));
     EXPECT_EQ(run.exitStatus, row.exitStatus);
     EXPECT_EQ(run.err, sleepCalls(waits && !runner.realRebootWait()));
     std::map<int, std::string> seen;
     for (const auto &[port, unit] : units) {
         if (settings.count(port)) {
-            EXPECT_EQ(portSettings(unit->slavePath(), false), settings[port]) << "COM" << port;
+            const bool lineOnly = !runner.restoresTerminalFlags();
+            EXPECT_EQ(shown(portSettings(unit->slavePath(), false), lineOnly),
+                      shown(settings[port], lineOnly))
+                << "COM" << port;
             EXPECT_EQ(testsupport::openAsNobody(unit->slavePath()), 0)
                 << "COM" << port << " is still claimed";
         }
@@ -380,17 +421,36 @@ void runWithPlantedPart(ToolRunner &runner, const std::string &kind)
     // An older package, longer than the new one: replaced whole, or left as it was by a failed run.
     const std::string older(1 << 20, 'x');
     ASSERT_TRUE(testsupport::writeFile(victim, "victim") && testsupport::writeFile(package, older));
-    const int planted = kind == "Nothing"         ? 0
-                        : kind == "LinkToAVictim" ? symlink(victim.c_str(), part.c_str())
-                        : kind == "Fifo"          ? mkfifo(part.c_str(), 0666)
-                                                  : mkdir(part.c_str(), 0755);
+    const int planted = kind == "LinkToAVictim" ? symlink(victim.c_str(), part.c_str())
+                        : kind == "Fifo"        ? mkfifo(part.c_str(), 0666)
+                        : kind == "Directory"   ? mkdir(part.c_str(), 0755)
+                                                : 0;
     ASSERT_EQ(planted, 0) << kind;
 
-    const testsupport::RunResult run = runner.run(Program::WebPackage, "", 60000, dir.path());
-    const bool written = kind != "Directory";
+    const bool written = kind != "Directory" && kind != "SigintBeforeTheRename";
     const ImageFacts &image = catalogueImage(0);
+    std::string console = webPackageConsole(image, kind != "Directory");
+    testsupport::RunOptions options = runner.runOptions(Program::WebPackage, "", 60000, dir.path());
+    if (kind == "SigtermAtTheKeyWait") {
+        options.stdinTerminal = true;
+        options.signal = SIGTERM;
+        options.signalWhen = [before = console](const std::string &out, int terminal) {
+            return out == before && waitsForAKey(terminal);
+        };
+        console += "\r\nINTERRUPTED: the run had already ended.\r\n";
+    } else if (kind == "SigintBeforeTheRename") {
+        // The program interrupts itself once the part file is whole, just before it renames it.
+        // A sanitizer's runtime would otherwise refuse a library loaded before it.
+        const char *asan = getenv("ASAN_OPTIONS");
+        options.env.push_back({"LD_PRELOAD", LUMIVANE_INTERRUPT_AT_RENAME_PATH});
+        options.env.push_back(
+            {"ASAN_OPTIONS", (asan ? std::string(asan) + ":" : "") + "verify_asan_link_order=0"});
+        console = console.substr(0, console.size() - PRESS_ANY_KEY.size()) +
+                  "\r\nINTERRUPTED: the package was not written, FwToUpload.bin is unchanged.\r\n";
+    }
+    const testsupport::RunResult run = testsupport::runProgram(options);
     EXPECT_FALSE(run.timedOut);
-    EXPECT_EQ(run.out, webPackageConsole(image, written));
+    EXPECT_EQ(run.out, console);
     EXPECT_EQ(run.exitStatus, written ? 0 : 1);
     EXPECT_EQ(testsupport::readFile(victim), "victim");
     struct stat st;
@@ -399,7 +459,8 @@ void runWithPlantedPart(ToolRunner &runner, const std::string &kind)
     EXPECT_TRUE(got == expected)
         << "the package differs: " << got.size() << " bytes, " << expected.size() << " expected, from byte "
         << std::mismatch(got.begin(), got.end(), expected.begin(), expected.end()).first - got.begin();
-    EXPECT_EQ(lstat(part.c_str(), &st) == 0, !written) << "the part file stays only when it is a directory";
+    EXPECT_EQ(lstat(part.c_str(), &st) == 0, kind == "Directory")
+        << "the part file stays only when it is a directory";
 }
 
 } // namespace e2e

@@ -16,24 +16,28 @@ public:
     virtual ~ToolRunner() = default;
     // COMn opens the terminal at devicePath; ports never named are absent.
     virtual void namePort(int com, const std::string &devicePath) = 0;
-    virtual testsupport::RunResult run(Program program, const std::string &typed, int timeoutMs,
-                                       const std::string &workDir = "") = 0;
+    // What run() runs, for a caller to add a signal or a closed output to.
+    virtual testsupport::RunOptions runOptions(Program program, const std::string &typed, int timeoutMs,
+                                               const std::string &workDir = "") const = 0;
+    testsupport::RunResult run(Program program, const std::string &typed, int timeoutMs,
+                               const std::string &workDir = "")
+    {
+        return testsupport::runProgram(runOptions(program, typed, timeoutMs, workDir));
+    }
     // False for the test build: its Sleep returns at once, writing "Sleep <ms>" on standard error.
     virtual bool realRebootWait() const = 0;
+    // False where the program's line settings (a DCB) give a port back its rate, character format and
+    // flow control but not the terminal's other flags.
+    virtual bool restoresTerminalFlags() const { return true; }
 };
 
 class NativeToolRunner : public ToolRunner {
 public:
     explicit NativeToolRunner(bool realRebootWait) : realRebootWait_(realRebootWait) {}
     void namePort(int com, const std::string &devicePath) override { ports_.name(com, devicePath); }
-    testsupport::RunResult run(Program program, const std::string &typed, int timeoutMs,
-                               const std::string &workDir = "") override
-    {
-        return testsupport::runProgram(runOptions(program, typed, timeoutMs, workDir));
-    }
     bool realRebootWait() const override { return realRebootWait_; }
     testsupport::RunOptions runOptions(Program program, const std::string &typed, int timeoutMs,
-                                       const std::string &workDir = "") const;
+                                       const std::string &workDir = "") const override;
 
 private:
     bool realRebootWait_;
@@ -58,10 +62,14 @@ struct Scenario {
     std::string seen;         // "COM: " and its unitSummary, "; " between; a unit left out is not checked
     bool standInOnly = false; // only a build with stand-in images behaves so
     // Sent once the output is the transcript but its last line and, when signalAfter names one, a
-    // unit has taken that command ("key": the console waits for a key). The console is then a
-    // terminal; it and each unit's port must get back their settings, and the port be free.
+    // unit has taken that command ("key": the console waits for a key; with no signal, a key is
+    // typed then). The console is then a terminal; it and each unit's port must get back their
+    // settings, and the port be free.
     int signal = 0;
     std::string signalAfter = "";
+    // Standard output is piped into `head -c closeOutputAfter`, which closes it then (the status is
+    // the program's); the port must get back its settings and be free.
+    size_t closeOutputAfter = 0;
 };
 
 const Scenario &scenario(const std::string &name);
@@ -72,7 +80,9 @@ void runScenario(ToolRunner &runner, const Scenario &scenario);
 
 // The web package writer beside an older package, with something at the part file's name: links
 // and FIFOs are removed, never followed; a directory stops the run, the older package untouched.
-inline const std::vector<std::string> PLANTED_PART_KINDS = {"Nothing", "LinkToAVictim", "Fifo", "Directory"};
+// Natively, interrupts too: before the rename (the part goes), at the key wait (status 0 kept).
+inline const std::vector<std::string> PLANTED_PART_KINDS = {
+    "Nothing", "LinkToAVictim", "Fifo", "Directory", "SigintBeforeTheRename", "SigtermAtTheKeyWait"};
 void runWithPlantedPart(ToolRunner &runner, const std::string &kind);
 
 } // namespace e2e

@@ -86,12 +86,17 @@ RunResult runProgram(const RunOptions &options)
     }
 
     int status = 0;
-    bool signalSent = options.signal == 0;
     result.timedOut = !pollFor(
         [&] {
-            if (!signalSent && options.signalWhen(readFile(out), console)) {
-                kill(pid, options.signal);
-                signalSent = true;
+            if (options.signalWhen && (!result.whenHeld || options.signal == 0) &&
+                options.signalWhen(readFile(out), console)) {
+                result.whenHeld = true;
+                if (options.signal != 0) {
+                    // The group: under Wine it holds the Windows program's own process.
+                    kill(-pid, options.signal);
+                } else if (write(console, options.keysWhen.data(), options.keysWhen.size()) < 0) {
+                    perror("console");
+                }
             }
             return waitpid(pid, &status, WNOHANG) != 0;
         },

@@ -21,9 +21,11 @@ struct RunOptions {
     // ahead; it stays open until the program ends, so a key wait is a real wait.
     bool stdinTerminal = false;
     bool rawTerminal = false; // that terminal starts raw, as Wine reads a console
-    // Sent once, as soon as signalWhen(standard output so far, the console's master side or
-    // -1) holds.
+    // Sent to the program's process group once, as soon as signalWhen(standard output so far, the
+    // console's master side or -1) holds; with no signal, keysWhen is typed on the console then, and again at
+    // each look (every 5 ms) while it holds.
     int signal = 0;
+    std::string keysWhen;
     std::function<bool(const std::string &out, int console)> signalWhen;
 };
 
@@ -31,6 +33,7 @@ struct RunResult {
     bool started = false;
     bool timedOut = false;  // killed after timeoutMs
     bool signaled = false;  // ended by a signal
+    bool whenHeld = false;  // signalWhen held while the program ran
     int exitStatus = -1;    // exit status (0..255), or the signal number when signaled
     std::string out;        // standard output, byte for byte
     std::string err;        // standard error

@@ -1,5 +1,7 @@
 #include "WinePrefix.h"
 
+#include "Transcript.h"
+
 #include <algorithm>
 #include <filesystem>
 
@@ -27,8 +29,9 @@ void WineToolRunner::namePort(int com, const std::string &devicePath)
     }
 }
 
-testsupport::RunResult WineToolRunner::console(const std::string &program, const std::string &keys,
-                                               int timeoutMs, const std::string &workDir) const
+testsupport::RunOptions WineToolRunner::consoleOptions(const std::string &program, const std::string &keys,
+                                                       int timeoutMs, const std::string &workDir,
+                                                       const std::string &closingKey) const
 {
     testsupport::RunOptions options;
     options.argv = {LUMIVANE_WINE_ENV, "run", LUMIVANE_WINE_PREFIX,
@@ -39,7 +42,13 @@ testsupport::RunResult WineToolRunner::console(const std::string &program, const
     options.stdinTerminal = options.rawTerminal = true;
     options.timeoutMs = timeoutMs;
     options.workDir = workDir;
-    return testsupport::runProgram(options);
+    if (!closingKey.empty()) {
+        options.keysWhen = closingKey;
+        options.signalWhen = [](const std::string &out, int) {
+            return out.rfind(transcript::PRESS_ANY_KEY) + transcript::PRESS_ANY_KEY.size() == out.size();
+        };
+    }
+    return options;
 }
 
 } // namespace winetest

@@ -23,21 +23,24 @@ public:
     WineToolRunner &operator=(const WineToolRunner &) = delete;
     // COMn opens devicePath (a terminal; /dev/null opens but refuses every setting; "": absent).
     void namePort(int com, const std::string &devicePath) override;
-    // The native runs end a key wait at the end of their piped input; here the operator presses a key.
-    testsupport::RunResult run(e2e::Program program, const std::string &typed, int timeoutMs,
-                               const std::string &workDir = "") override
+    // The native runs end a key wait at the end of their piped input; here the operator presses a key
+    // once the closing message is shown (a key typed before it is dropped).
+    testsupport::RunOptions runOptions(e2e::Program program, const std::string &typed, int timeoutMs,
+                                       const std::string &workDir = "") const override
     {
-        return console(program == e2e::Program::WebPackage ? "LumivaneFwWebPackage.exe"
-                       : testBuild_                        ? "LumivaneFwUpgrade_fastwait.exe"
-                                                           : "LumivaneFwUpgrade.exe",
-                       typed + CLOSING_KEY, timeoutMs, workDir);
+        return consoleOptions(program == e2e::Program::WebPackage ? "LumivaneFwWebPackage.exe"
+                              : testBuild_                        ? "LumivaneFwUpgrade_fastwait.exe"
+                                                                  : "LumivaneFwUpgrade.exe",
+                              typed, timeoutMs, workDir, CLOSING_KEY);
     }
     bool realRebootWait() const override { return !testBuild_; }
-    // Runs a program of the Windows build to its end in workDir ("": anywhere) on a console where
-    // `keys` are typed ahead (a line feed is Enter). The console stays open: a run that ends at its
-    // key wait needs CLOSING_KEY, or it is still running at the time-out (timedOut).
-    testsupport::RunResult console(const std::string &program, const std::string &keys, int timeoutMs,
-                                   const std::string &workDir = "") const;
+    bool restoresTerminalFlags() const override { return false; }
+    // Runs a program of the Windows build in workDir ("": anywhere) on a console where `keys` are
+    // typed ahead (a line feed is Enter), and closingKey once the output ends with the closing
+    // message. The console stays open: without closingKey a run that ends at its key wait is still
+    // running at the time-out (timedOut).
+    testsupport::RunOptions consoleOptions(const std::string &program, const std::string &keys, int timeoutMs,
+                                           const std::string &workDir, const std::string &closingKey) const;
 
 private:
     void nameNoPort();
