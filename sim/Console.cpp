@@ -52,7 +52,7 @@ void Console::onInput(const uint8_t *bytes, size_t count, uint64_t now, const Li
                       bool carriedAhead)
 {
     while (count > 0) {
-        if (reboot_.rebooting() || options_.chatter) {
+        if (reboot_.rebooting() || options_.chatter || stoppedTaking_) {
             report_.ignoredBytes += count;
             return;
         }
@@ -95,6 +95,11 @@ void Console::handleFrame(const Frame &frame, uint64_t now, const LineSettings &
                          line.crtscts, "ignored"};
     uint32_t checksum = 0;
     uint64_t length = 0;
+    if (frame.framed && options_.stopTakingAfter == kind && !stoppedTaking_) {
+        // Stopped before the answer goes out: the writer cannot get a byte in after it.
+        stoppedTaking_ = true;
+        report_.faults.push_back(FaultRecord{now, "stop-taking", commandKindName(kind)});
+    }
     if (!frame.framed) {
         // Not a console command: the console has nothing to say to it.
     } else if (kind == CommandKind::Probe && line.rate == replies_.rate() &&

@@ -32,13 +32,15 @@ public:
     void onTime(uint64_t now, const LineSettings &line);
 
     // How many bytes the unit takes now: 0 while it stalls, up to a stall or disconnect point.
-    size_t inputLimit(uint64_t now) const { return images_.inputLimit(now); }
+    size_t inputLimit(uint64_t now) const { return stoppedTaking_ ? 0 : images_.inputLimit(now); }
     // The next time onTime has something to do (0: nothing planned).
     uint64_t nextWake() const;
     // The rate the unit's own UART runs at now.
     unsigned unitRate() const { return replies_.rate(); }
     bool disconnectRequested() const { return images_.disconnectRequested(); }
     bool finished() const { return reboot_.finished(); }
+    // Set once the unit takes no byte more (--stop-taking-after): the line is to be stopped.
+    bool stoppedTaking() const { return stoppedTaking_; }
 
 private:
     void handleFrame(const Frame &frame, uint64_t now, const LineSettings &line);
@@ -52,4 +54,5 @@ private:
     ImageReceiver images_;
     Reboot reboot_;
     unsigned probesAtRate_ = 0; // probes that arrived at the unit's rate
+    bool stoppedTaking_ = false;
 };

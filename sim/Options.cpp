@@ -253,12 +253,21 @@ const OptionRow OPTION_ROWS[] = {
          }
          return setKindFlag(arg, o.garbageTo);
      }},
-    {"--split-reply", Takes::VALUE, "K,MS", "pause MS milliseconds after the first K bytes of every reply",
+    {"--split-reply", Takes::VALUE, "[KIND:]K,MS",
+     "pause MS milliseconds after the first K bytes of every reply, or\n"
+     "of every reply to KIND",
      [](Options &o, const std::string &arg) {
-         const size_t comma = arg.find(',');
-         return comma != std::string::npos &&
-                parseUnsigned(arg.substr(0, comma), UINT32_MAX, o.splitAfterBytes) &&
-                setMs(arg.substr(comma + 1), o.splitPauseMs);
+         const size_t colon = arg.find(':');
+         const std::string numbers = colon == std::string::npos ? arg : arg.substr(colon + 1);
+         const size_t comma = numbers.find(',');
+         CommandKind kind{};
+         if (colon != std::string::npos) {
+             o.splitKind =
+                 commandKindFromName(arg.substr(0, colon), kind) ? std::optional(kind) : std::nullopt;
+         }
+         return (colon == std::string::npos || o.splitKind) && comma != std::string::npos &&
+                parseUnsigned(numbers.substr(0, comma), UINT32_MAX, o.splitAfterBytes) &&
+                setMs(numbers.substr(comma + 1), o.splitPauseMs);
      }},
     {"--probe-answer-nth", Takes::VALUE, "N",
      "ignore the first N-1 probes that arrive at the unit's rate;\n"
@@ -276,6 +285,19 @@ const OptionRow OPTION_ROWS[] = {
      [](Options &o, const std::string &arg) { return parseTransferPoint(arg, true, o.stall); }},
     {"--disconnect", Takes::VALUE, "[STAGE:]K", "close the line after K bytes of the image and exit",
      [](Options &o, const std::string &arg) { return parseTransferPoint(arg, false, o.disconnect); }},
+    {"--stop-taking-after", Takes::VALUE, "KIND",
+     "once it has answered the first KIND command, take no byte more, for\n"
+     "good: the line is stopped, so the writer's next write waits until its\n"
+     "deadline. The unit holds the port's device open from its start for\n"
+     "this (so it does not see the writer close the port).",
+     [](Options &o, const std::string &arg) {
+         CommandKind kind{};
+         if (!commandKindFromName(arg, kind)) {
+             return false;
+         }
+         o.stopTakingAfter = kind;
+         return true;
+     }},
     {nullptr, Takes::NOTHING, nullptr,
      "  The image is checked against the announced length and checksum (0 minus the 32-bit\n"
      "  sum of its bytes); it must come at 115200 baud with CTS flow control (CRTSCTS) on.",

@@ -69,7 +69,8 @@ std::string Replies::send(CommandKind kind, std::string reply, bool overridden, 
         reply = garble(reply, line.rate, rate_);
         how = "garbage";
     }
-    if (options_.splitPauseMs && reply.size() > options_.splitAfterBytes) {
+    if (options_.splitPauseMs && options_.splitKind.value_or(kind) == kind &&
+        reply.size() > options_.splitAfterBytes) {
         report_.faults.push_back(FaultRecord{now, "split", name});
         outbox_.send(reply.substr(0, options_.splitAfterBytes));
         outbox_.pause(options_.splitPauseMs * 1000);

@@ -60,6 +60,9 @@ public:
         if (!options_.portsDir.empty() && !line_.link(options_.portsDir, options_.com, error)) {
             return false;
         }
+        if (options_.stopTakingAfter && !line_.holdSlave(error)) {
+            return false;
+        }
         report_.path = options_.reportPath;
         report_.slave = line_.slavePath();
         report_.link = line_.linkPath();
@@ -211,6 +214,9 @@ private:
         // The settings as they are once the bytes are here: the tool sets the rate before it
         // writes, so these are the ones the bytes crossed the line with.
         console_.onInput(bytes, count, monotonicUs(), line_.settings(), carriedAhead);
+        if (console_.stoppedTaking()) {
+            line_.stopWriter();
+        }
     }
 
     void portClosed()
