@@ -130,6 +130,7 @@ const std::vector<Scenario> &scenarios()
          preparingImage + "\r\nError occurred when sending data !\r\nFAILED [Unit not ready]\r\n" +
              closing(false),
          1, "1: " + AT_115200 + ", identity@115200+cts reply"},
+        // The pieces of one read make one text, judged by its bytes: a NUL in it hides nothing.
         {"PromptInPiecesWithinTheRead", "1:", "", Reboot::PromptInPieces,
          found(1, 115200) + completeUpdate(1, Side::TX, true) + closing(true), 0,
          "1: " + TX_TO_THE_IMAGE + ", fw-upload@115200+cts reply | fpga=3 fw=0"},
@@ -228,7 +229,7 @@ std::vector<std::string> rebootOptions(Reboot reboot, bool realRebootWait)
                 "--prompt", "SIMUNIT>>",   "--prompt-after", late};
     case Reboot::PromptInPieces:
         return {"--banner", "[SIMUNIT", "--banner-after", realRebootWait ? "144400" : "3400",
-                "--prompt", "]>>",      "--prompt-after", late};
+                "--prompt", "]\\x00>>", "--prompt-after", late};
     default: return {};
     }
 }

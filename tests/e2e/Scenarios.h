@@ -44,7 +44,7 @@ enum class Reboot {
     NotReached,
     Prompt,         // boot text that the tool must drop, then the prompt
     NoPrompt,       // a "[...]>>" too early to count, then a prompt that does not start with "["
-    PromptInPieces, // "[SIMUNIT" and, 600 ms later within the same read, "]>>"
+    PromptInPieces, // "[SIMUNIT" and, 600 ms later within the same read, "]", a NUL byte and ">>"
 };
 
 struct Scenario {
