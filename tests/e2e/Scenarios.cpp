@@ -88,8 +88,9 @@ const std::vector<Scenario> &scenarios()
          "1: ; 2: " + TX_TO_THE_IMAGE + ", fw-upload@115200+cts reply | fpga=3 fw=0"},
         // "%d" would make 1 of 4294967297.
         {"DeviceCode4294967297", "1: --device-code 4294967297", "", NO, noVersion, 1, "1: " + AT_115200},
-        // Cut after seven characters, the rest of this word would read as the FPGA fields.
-        {"ModelWordTooLong", "1: --model SIMUNIT3.4", "", NO, noVersion, 1, ""},
+        // Cut after seven characters, the rest of this word would read as the FPGA fields, the
+        // FPGA version as the device code.
+        {"ModelWordTooLong", "1: --model SIMUNIT3.4 --fpga-version 1", "", NO, noVersion, 1, ""},
         // Each identity reply six times the reply buffer: read to its end and refused.
         {"IdentityReplyOfSixMegabytes", "1: --huge-reply identity=6000000", "", NO,
          found(1, 115200) + PRODUCT_ACCEPTED + FAILED_LINE + closing(false), 1,
