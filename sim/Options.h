@@ -37,10 +37,12 @@ struct Options {
     std::string trailing;
     uint64_t splitAfterBytes = 0;
     uint64_t splitPauseMs = 0;
+    std::optional<CommandKind> splitKind; // none: every reply
     bool chatter = false;
     unsigned probeAnswerNth = 1;
     TransferPoint stall;
     TransferPoint disconnect;
+    std::optional<CommandKind> stopTakingAfter;
 
     std::string banner = "\r\nSIMUNIT boot loader 1.0\r\nStarting application...\r\n";
     uint64_t bannerAfterMs = 5000;

@@ -95,13 +95,32 @@ void PtyLine::unlink()
     linkPath_.clear();
 }
 
+bool PtyLine::holdSlave(std::string &error)
+{
+    slaveFd_ = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (slaveFd_ < 0) {
+        error = "cannot open " + slavePath_ + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+void PtyLine::stopWriter()
+{
+    // A stopped tty takes nothing from its writer: the pty's room for it is 0 until restarted,
+    // however empty its buffer.
+    tcflow(slaveFd_, TCOOFF);
+}
+
 void PtyLine::close()
 {
     unlink();
-    if (fd_ >= 0) {
-        ::close(fd_);
+    for (int *fd : {&fd_, &slaveFd_}) {
+        if (*fd >= 0) {
+            ::close(*fd);
+        }
+        *fd = -1;
     }
-    fd_ = -1;
 }
 
 LineSettings PtyLine::settings() const

@@ -24,8 +24,8 @@
 //                        last_byte_us - first_byte_us + write_wait_us), verdict (receiving,
 //                        ok, checksum-mismatch, wrong-rate, no-flow-control)
 //   faults[]             t_us, fault (silent, reply, huge-reply, trailing, garbage, split,
-//                        probe-ignored, stall, disconnect), detail
-//   ignored_bytes        bytes that came while the unit rebooted
+//                        probe-ignored, stall, disconnect, stop-taking), detail
+//   ignored_bytes        bytes that came while the unit rebooted, or after it stopped taking
 //   reboot_us, banner_us, prompt_us, end_us   0 until they happen
 #pragma once
 #include <cstdint>
@@ -78,15 +78,20 @@ struct Report {
     std::vector<CommandRecord> commands;
     std::vector<ImageRecord> images;
     std::vector<FaultRecord> faults;
-    uint64_t ignoredBytes = 0; // taken while rebooting
+    uint64_t ignoredBytes = 0; // taken while rebooting or after the unit stopped taking
     uint64_t rebootUs = 0, bannerUs = 0, promptUs = 0;
     uint64_t endUs = 0;
+    uint64_t lastWriteUs = 0; // when changed() last wrote the file
 
     // "ok" when every image announced arrived whole on a good line with its checksum.
     std::string verdict() const;
     std::string toJson() const;
     // Replaces the report file whole, so a reader never sees half of it.
     void write() const;
+    // Writes the report after an event at `now`.
+    void changed(uint64_t now);
+    // Records a fault at `now` and writes the report.
+    void fault(uint64_t now, const std::string &name, const std::string &detail);
 };
 
 std::string jsonString(const std::string &bytes);

@@ -60,6 +60,9 @@ public:
         if (!options_.portsDir.empty() && !line_.link(options_.portsDir, options_.com, error)) {
             return false;
         }
+        if (options_.stopTakingAfter && !line_.holdSlave(error)) {
+            return false;
+        }
         report_.path = options_.reportPath;
         report_.slave = line_.slavePath();
         report_.link = line_.linkPath();
@@ -103,16 +106,9 @@ private:
             return;
         }
 
-        uint64_t wake = console_.nextWake();
-        auto wakeAt = [&wake](uint64_t at) {
-            if (at && (!wake || at < wake)) {
-                wake = at;
-            }
-        };
-
         txPacer_.setRate(console_.unitRate());
         const Outbox::Progress out = outbox_.pump(line_.fd(), now, options_.pace ? &txPacer_ : nullptr);
-        wakeAt(out.wakeAt);
+        uint64_t wake = earliestWake({console_.nextWake(), out.wakeAt});
 
         pollfd fd{line_.fd(), 0, 0};
         if (out.wantWritable) {
@@ -130,7 +126,7 @@ private:
                 if (takeQueuedInput(now, limit)) {
                     return;
                 }
-                wakeAt(rxPacer_.nextByteAt());
+                wake = earliestWake({wake, rxPacer_.nextByteAt()});
             }
         }
 
@@ -218,6 +214,9 @@ private:
         // The settings as they are once the bytes are here: the tool sets the rate before it
         // writes, so these are the ones the bytes crossed the line with.
         console_.onInput(bytes, count, monotonicUs(), line_.settings(), carriedAhead);
+        if (console_.stoppedTaking()) {
+            line_.stopWriter();
+        }
     }
 
     void portClosed()

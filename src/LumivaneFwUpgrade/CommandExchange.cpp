@@ -14,7 +14,8 @@ char *gDataBuffer = nullptr;
 
 namespace {
 
-// The reply of one exchange; starts empty in every call.
+// The reply of one exchange, its bytes as they came (NUL bytes included); starts empty in
+// every call.
 char responseReceivedCopy[DATA_BUFFER_SIZE];
 size_t responseLength = 0;
 
@@ -56,7 +57,7 @@ bool collectResponse(void)
         if (received == 0) {
             return true;
         }
-        size_t piece = strlen(gDataBuffer);
+        size_t piece = (size_t)received;
         size_t room = READ_SIZE - responseLength;
         if (piece >= room) {
             memcpy(responseReceivedCopy + responseLength, gDataBuffer, room);
@@ -71,9 +72,12 @@ bool collectResponse(void)
     }
 }
 
+// The whole reply, by its bytes and its length: a NUL byte hides nothing after it.
 bool responseMatches(const char *expectedResponse)
 {
-    return collectResponse() && strcmp(responseReceivedCopy, expectedResponse) == 0;
+    const size_t expectedLength = strlen(expectedResponse);
+    return collectResponse() && responseLength == expectedLength &&
+           memcmp(responseReceivedCopy, expectedResponse, expectedLength) == 0;
 }
 
 void eraseShownPercentage(int shown)
@@ -81,41 +85,38 @@ void eraseShownPercentage(int shown)
     printf(shown <= 9 ? "\b\b" : "\b\b\b");
 }
 
-// One write of image data; a write that ran out of time has taken fewer bytes than asked.
-bool writeWhole(uint8_t *bytes, int count)
+// One write; a write that ran out of time has taken fewer bytes than asked.
+bool writeWhole(void *bytes, int count)
 {
     int written = 0;
     return ComPortAPI_WriteCOM(bytes, count, &written) && written == count;
 }
 
-// Up to this many characters of a refused reply are shown.
-#define SHOWN_REPLY_LIMIT 200
+} // namespace
 
-// Shows the refused reply without letting it drive the terminal: printable characters, CR,
-// LF and TAB as they are, any other byte as \xHH, and only the start of a long reply.
-void showReceivedReply(void)
+// Up to this many characters of a text from the unit are shown.
+#define SHOWN_TEXT_LIMIT 200
+
+void showUnitText(const char *text, size_t length)
 {
-    size_t shown = responseLength < SHOWN_REPLY_LIMIT ? responseLength : SHOWN_REPLY_LIMIT;
+    size_t shown = length < SHOWN_TEXT_LIMIT ? length : SHOWN_TEXT_LIMIT;
     for (size_t i = 0; i < shown; i++) {
-        unsigned char c = (unsigned char)responseReceivedCopy[i];
+        unsigned char c = (unsigned char)text[i];
         if ((c >= 0x20 && c < 0x7F) || c == '\r' || c == '\n' || c == '\t') {
             putchar(c);
         } else {
             printf("\\x%02X", c);
         }
     }
-    if (responseLength > SHOWN_REPLY_LIMIT) {
-        printf("... (%lu bytes)", (unsigned long)responseLength);
+    if (length > SHOWN_TEXT_LIMIT) {
+        printf("... (%lu bytes)", (unsigned long)length);
     }
 }
-
-} // namespace
 
 BOOL sendCommand(char *commandToSend, BOOL isEchoON, BOOL validateResponse, char *expectedResponse)
 {
     // Prefix, line end and terminator must fit around the command.
     bool fits = strlen(commandToSend) <= DATA_BUFFER_SIZE - 5;
-    int written = 0;
     if (fits) {
         gDataBuffer[0] = '\0';
         if (isEchoON != 1) {
@@ -125,7 +126,7 @@ BOOL sendCommand(char *commandToSend, BOOL isEchoON, BOOL validateResponse, char
         strcat(gDataBuffer, "\n\r");
     }
     dropWhatACutReplyLeft();
-    if (!fits || !ComPortAPI_WriteCOM(gDataBuffer, (int)strlen(gDataBuffer), &written)) {
+    if (!fits || !writeWhole(gDataBuffer, (int)strlen(gDataBuffer))) {
         printf("\r\nError occurred when sending data !\r\n");
         fflush(stdout);
         return FALSE;
@@ -177,23 +178,11 @@ BOOL sendData(uint8_t *dataToSend, int dataToSendLength, BOOL validateResponse, 
             return TRUE;
         }
         printf("\r\nExpected : %s  received : ", expectedResponse);
-        showReceivedReply();
+        showUnitText(responseReceivedCopy, responseLength);
         printf("\r\n");
         printf("\r\nError: Expected response did  not matched !\r\n");
         fflush(stdout);
         return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL StrRemoveNL(char *str, char ch)
-{
-    // The end is fixed before the walk: with NUL as the replacement the text shortens,
-    // yet every later line-break character must still be replaced.
-    for (char *end = str + strlen(str); str < end; ++str) {
-        if (*str == '\n' || *str == '\r') {
-            *str = ch;
-        }
     }
     return TRUE;
 }

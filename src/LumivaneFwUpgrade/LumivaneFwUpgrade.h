@@ -2,6 +2,7 @@
 // port discovery and flat image builder. Each concern lives in its own .cpp file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "Platform.h"
@@ -46,7 +47,6 @@ extern int gBaudRate;
 // Command exchange.
 BOOL sendCommand(char *commandToSend, BOOL isEchoON, BOOL validateResponse, char *expectedResponse);
 BOOL sendData(uint8_t *dataToSend, int dataToSendLength, BOOL validateResponse, char *expectedResponse);
-BOOL StrRemoveNL(char *str, char ch);
 
 // Port and baud-rate discovery.
 BOOL detectComPortAndBaudrate(void);
@@ -60,15 +60,30 @@ struct VersionReply {
     int fw_ver = 0;
     int fw_rev = 0;
     int fw_sub = 0;
-    char model[8] = ""; // one word of at most seven characters
+    char model[8] = "";     // one word of at most seven characters (a NUL among them)
+    size_t modelLength = 0; // its characters
     int fpga_ver = 0;
     int fpga_rev = 0;
     int fpga_type = -1; // nothing reported
 };
 
-// TRUE when the reply begins with all seven fields, each number within an int, and the
-// model word within its field; otherwise FALSE and the version as it starts (no type).
-BOOL parseVersionReply(const char *reply, VersionReply *version);
+enum VersionReplyVerdict {
+    VERSION_READ,       // all seven fields, the device code whole
+    VERSION_UNREADABLE, // the version as it starts (no type)
+    VERSION_MAY_GO_ON,  // the text ends right after the device code: more digits may follow
+};
+// Reads the `length` bytes of the reply: the seven fields, each number within an int, the model
+// word within its field, and the device code followed by a blank, ">>" or the end of the reply.
+// With `replyMayGoOn` that end (or a lone ">" there) is VERSION_MAY_GO_ON instead: only the
+// unit's next bytes show where the device code ends.
+VersionReplyVerdict parseVersionReply(const char *reply, size_t length, BOOL replyMayGoOn,
+                                      VersionReply *version);
+
+// Shows text that came from the unit without letting it drive the terminal: printable characters,
+// CR, LF and TAB as they are, any other byte as \xHH, and only the start of a long text.
+void showUnitText(const char *text, size_t length);
+// The unit's prompt after the reboot: the text read begins with "[" and ends with ">>".
+BOOL isUnitPrompt(const char *text, size_t length);
 
 // Update procedure and web package. The outcomes are the update tool's exit statuses.
 enum UpdateOutcome {

@@ -44,29 +44,37 @@ const UploadStage FIRMWARE_STAGE = {
     NULL,
 };
 
-// One read of whatever the unit sent into gDataBuffer, terminated; returns its length.
-int readReplyIntoDataBuffer(void)
+// One read of whatever the unit sent into gDataBuffer behind the `kept` bytes already there,
+// terminated; returns the length of the text there now.
+int readReplyIntoDataBuffer(int kept)
 {
+    const int room = DATA_BUFFER_SIZE - 1 - kept;
     int bytesRead = 0;
-    ComPortAPI_ReadCOM(gDataBuffer, DATA_BUFFER_SIZE - 1, &bytesRead);
-    if (bytesRead < 0 || bytesRead > DATA_BUFFER_SIZE - 1) {
+    ComPortAPI_ReadCOM(gDataBuffer + kept, room, &bytesRead);
+    if (bytesRead < 0 || bytesRead > room) {
         bytesRead = 0;
     }
-    gDataBuffer[bytesRead] = '\0';
-    return bytesRead;
+    gDataBuffer[kept + bytesRead] = '\0';
+    return kept + bytesRead;
 }
 
 void queryVersion(VersionReply *version)
 {
     ComPortAPI_SetReadingTimeoutInMs(IDENTIFICATION_TIMEOUT_MS);
     sendCommand((char *)"%fw -v", 0, 0, NULL);
-    readReplyIntoDataBuffer();
-    StrRemoveNL(gDataBuffer, ' ');
-    if (parseVersionReply(gDataBuffer, version)) {
+    int length = readReplyIntoDataBuffer(0);
+    VersionReplyVerdict verdict = parseVersionReply(gDataBuffer, (size_t)length, TRUE, version);
+    if (verdict == VERSION_MAY_GO_ON && length < DATA_BUFFER_SIZE - 1) {
+        // The text read ends right after the device code: one more read shows whether it goes on.
+        length = readReplyIntoDataBuffer(length);
+        verdict = parseVersionReply(gDataBuffer, (size_t)length, FALSE, version);
+    }
+    if (verdict == VERSION_READ) {
         printf("Checking firmware version ..............  %d.%02d.%02d \r\n", version->fw_ver,
                version->fw_rev, version->fw_sub);
-        printf("Checking fpga version ..................  %s %d.%02d  device:%d\r\n", version->model,
-               version->fpga_ver, version->fpga_rev, version->fpga_type);
+        fputs("Checking fpga version ..................  ", stdout);
+        showUnitText(version->model, version->modelLength);
+        printf(" %d.%02d  device:%d\r\n", version->fpga_ver, version->fpga_rev, version->fpga_type);
     }
 }
 
@@ -146,15 +154,13 @@ BOOL waitForRebootAndCheckPrompt(void)
     printf("%3d%%", REBOOT_STEPS * 100 / REBOOT_STEPS);
 
     // Whatever the unit printed while it rebooted is dropped; only the next text counts.
-    readReplyIntoDataBuffer();
+    readReplyIntoDataBuffer(0);
     ComPortAPI_SetReadingTimeoutInMs(PROMPT_TIMEOUT_MS);
-    readReplyIntoDataBuffer();
+    const int length = readReplyIntoDataBuffer(0);
     fputs("\b\b\b\b", stdout);
     fputs("100%", stdout);
 
-    size_t length = strlen(gDataBuffer);
-    if (length >= 2 && gDataBuffer[0] == '[' && gDataBuffer[length - 2] == '>' &&
-        gDataBuffer[length - 1] == '>') {
+    if (isUnitPrompt(gDataBuffer, (size_t)length)) {
         puts("\n\r\n\rThe update was successful, the unit is now operational\r");
         return TRUE;
     }
@@ -167,7 +173,7 @@ BOOL waitForRebootAndCheckPrompt(void)
 // simulated one, which reports this model word.
 BOOL imagesMayGoTo(const VersionReply &version)
 {
-    if (strcmp(version.model, "SIMUNIT") == 0) {
+    if (version.modelLength == 7 && memcmp(version.model, "SIMUNIT", 7) == 0) {
         return TRUE;
     }
     puts("\r\nERROR: This build carries stand-in images: it only updates the simulated unit "
@@ -182,6 +188,11 @@ BOOL imagesMayGoTo(const VersionReply &)
 #endif
 
 } // namespace
+
+BOOL isUnitPrompt(const char *text, size_t length)
+{
+    return length >= 2 && text[0] == '[' && text[length - 2] == '>' && text[length - 1] == '>' ? TRUE : FALSE;
+}
 
 UpdateOutcome updateFirmware(void)
 {

@@ -30,6 +30,12 @@ std::string found(int com, int rate, int deviceCode = 1, const std::string &mode
     return announcement() + discoveryFound(com, rate) + versionLines(deviceCode, model);
 }
 
+// The version reply of the default unit with another device code field, as --reply takes it.
+std::string versionText(const std::string &deviceCode)
+{
+    return "2.1.5\\x20SIMUNIT\\x203.4\\x20" + deviceCode + "\\r\\n>>";
+}
+
 const std::string AT_115200 = "probe@115200 reply, version@115200+cts reply";
 const std::string TX_TO_THE_IMAGE = AT_115200 + ", identity@115200+cts reply, fpga-upload@115200+cts reply";
 const std::string NOTHING_ANSWERS = "probe@115200 silent*2, probe@9600 silent*2, probe@57600 silent*2, "
@@ -83,8 +89,9 @@ const std::vector<Scenario> &scenarios()
          "1: ; 2: " + TX_TO_THE_IMAGE + ", fw-upload@115200+cts reply | fpga=3 fw=0"},
         // "%d" would make 1 of 4294967297.
         {"DeviceCode4294967297", "1: --device-code 4294967297", "", NO, noVersion, 1, "1: " + AT_115200},
-        // Cut after seven characters, the rest of this word would read as the FPGA fields.
-        {"ModelWordTooLong", "1: --model SIMUNIT3.4", "", NO, noVersion, 1, ""},
+        // Cut after seven characters, the rest of this word would read as the FPGA fields, the
+        // FPGA version as the device code.
+        {"ModelWordTooLong", "1: --model SIMUNIT3.4 --fpga-version 1", "", NO, noVersion, 1, ""},
         // Each identity reply six times the reply buffer: read to its end and refused.
         {"IdentityReplyOfSixMegabytes", "1: --huge-reply identity=6000000", "", NO,
          found(1, 115200) + PRODUCT_ACCEPTED + FAILED_LINE + closing(false), 1,
@@ -94,6 +101,41 @@ const std::vector<Scenario> &scenarios()
         {"ReadyFollowedByALineEnd", "1: --reply fpga-upload=Ready\\r\\n", "", NO,
          preparingImage + "FAILED [Unit not ready]\r\n" + closing(false), 1,
          "1: " + TX_TO_THE_IMAGE + " | fpga:0"},
+        // The version reply pauses right after "4": the device code is 42, not the sample's 4.
+        {"DeviceCodeGoesOnAfterAPause", "1: --device-code 42 --split-reply version:19,1100", "", NO,
+         found(1, 115200, 42) + unknown, 1, "1: " + AT_115200},
+        // A device code is a whole number: followed by a blank, ">>" or the end, never by more.
+        {"DeviceCodeWithLettersAfterIt", "1: --reply version=" + versionText("4abc"), "", NO, noVersion, 1,
+         ""},
+        {"DeviceCodeWithADecimalPart", "1: --reply version=" + versionText("4.0"), "", NO, noVersion, 1, ""},
+        {"DeviceCodeWithAnExponent", "1: --reply version=" + versionText("1e9"), "", NO, noVersion, 1, ""},
+        {"DeviceCodeFollowedByANul", "1: --reply version=" + versionText("1\\x00"), "", NO, noVersion, 1, ""},
+        // A NUL is a character of the model word; its bytes are shown, never sent to the terminal.
+        {"ModelWordOfControlBytes",
+         "1: --reply version=2.1.5\\x20\\x1b[J\\xff\\xfe\\x9b\\x00\\x203.4\\x202>>", "", NO,
+         found(1, 115200, 2, "\\x1B[J\\xFF\\xFE\\x9B\\x00") + unknown, 1, ""},
+        // Replies are compared whole, NUL bytes and what follows them included.
+        {"ReadyThenANulAndBusy", "1: --reply fpga-upload=Ready\\x00BUSY", "", NO,
+         preparingImage + "FAILED [Unit not ready]\r\n" + closing(false), 1,
+         "1: " + TX_TO_THE_IMAGE + " | fpga:0"},
+        {"IdentityThenANul", "1: --reply identity=Norvex\\x206G\\x20SDI\\x20EXTENDER\\x20TX\\r\\n>>\\x00", "",
+         NO, found(1, 115200) + PRODUCT_ACCEPTED + FAILED_LINE + closing(false), 1,
+         "1: " + AT_115200 + ", identity@115200+cts reply*4"},
+        {"SuccessThenANulAndChecksumError", "1: --reply fpga-image=SUCCESS\\x00CHECKSUM\\x20ERROR", "", NO,
+         toImage + percentages(txLength) +
+             "\r\nExpected : SUCCESS  received : SUCCESS\\x00CHECKSUM ERROR\r\n\r\nError: Expected response "
+             "did  not matched !\r\n" +
+             FAILED_LINE + closing(false),
+         1, "1: " + TX_TO_THE_IMAGE + " | fpga=3"},
+        // The command's write gives up at its deadline with nothing taken: it was not sent.
+        {"UnitStopsTakingBytesBeforeTheUploadCommand", "1: --stop-taking-after identity", "", NO,
+         preparingImage + "\r\nError occurred when sending data !\r\nFAILED [Unit not ready]\r\n" +
+             closing(false),
+         1, "1: " + AT_115200 + ", identity@115200+cts reply"},
+        // The pieces of one read make one text, judged by its bytes: a NUL in it hides nothing.
+        {"PromptInPiecesWithinTheRead", "1:", "", Reboot::PromptInPieces,
+         found(1, 115200) + completeUpdate(1, Side::TX, true) + closing(true), 0,
+         "1: " + TX_TO_THE_IMAGE + ", fw-upload@115200+cts reply | fpga=3 fw=0"},
         {"FloodInsteadOfReady", "1: --role tx2 --huge-reply fpga-upload=2000000", "", NO,
          preparingImage + "FAILED [Unit not ready]\r\n" + closing(false), 1,
          "1: " + AT_115200 + ", identity@115200+cts reply*2, fpga-upload@115200+cts reply | fpga:0"},
@@ -211,6 +253,9 @@ std::vector<std::string> rebootOptions(Reboot reboot, bool realRebootWait)
     case Reboot::NoPrompt:
         return {"--banner", "[SIMUNIT]>>", "--banner-after", early,
                 "--prompt", "SIMUNIT>>",   "--prompt-after", late};
+    case Reboot::PromptInPieces:
+        return {"--banner", "[SIMUNIT", "--banner-after", realRebootWait ? "144400" : "3400",
+                "--prompt", "]\\x00>>", "--prompt-after", late};
     default: return {};
     }
 }

@@ -46,8 +46,9 @@ private:
 
 enum class Reboot {
     NotReached,
-    Prompt,   // boot text that the tool must drop, then the prompt
-    NoPrompt, // a "[...]>>" too early to count, then a prompt that does not start with "["
+    Prompt,         // boot text that the tool must drop, then the prompt
+    NoPrompt,       // a "[...]>>" too early to count, then a prompt that does not start with "["
+    PromptInPieces, // "[SIMUNIT" and, 600 ms later within the same read, "]", a NUL byte and ">>"
 };
 
 struct Scenario {

@@ -1,8 +1,11 @@
-// The unit's answer to the version query, as any bytes the line may bring. The oracle is a
-// reading of its own: one pattern for the seven fields (every number takes all its digits,
-// the model all its characters, as a field-by-field reading does), then each number checked
-// against the range of an int. The program's verdict must be the oracle's, value for value.
+// The unit's answer to the version query, as any bytes the line may bring (NUL bytes too), read
+// as a reply that may still go on and as one that has ended. The oracle is a reading of its own:
+// one pattern for the seven fields (every number takes all its digits, the model all its
+// characters, as a field-by-field reading does), each number checked against the range of an
+// int (more digits cannot bring one back), then a look at what follows the device code. The
+// program's verdict must be the oracle's, value for value.
 #include <cerrno>
+#include <cctype>
 #include <climits>
 #include <regex>
 
@@ -11,15 +14,15 @@
 
 namespace {
 
-bool oracle(const char *reply, VersionReply *version)
+VersionReplyVerdict oracle(const char *reply, size_t length, bool mayGoOn, VersionReply *version)
 {
-    // Matched at the reply's start only; what follows the seventh field does not count.
+    // Matched at the reply's start only.
     static const std::regex fields(
         R"(\s*([+-]?\d+)(?!\d)\.\s*([+-]?\d+)(?!\d)\.\s*([+-]?\d+)(?!\d))"
-        R"(\s*(\S{1,7})(?!\S)\s*([+-]?\d+)(?!\d)\.\s*([+-]?\d+)(?!\d)\s*([+-]?\d+))");
+        R"(\s*(\S{1,7})(?!\S)\s*([+-]?\d+)(?!\d)\.\s*([+-]?\d+)(?!\d)\s*([+-]?\d+)(?!\d))");
     std::cmatch match;
-    if (!std::regex_search(reply, match, fields, std::regex_constants::match_continuous)) {
-        return false;
+    if (!std::regex_search(reply, reply + length, match, fields, std::regex_constants::match_continuous)) {
+        return VERSION_UNREADABLE;
     }
     int *numbers[] = {&version->fw_ver,   &version->fw_rev,   &version->fw_sub,
                       &version->fpga_ver, &version->fpga_rev, &version->fpga_type};
@@ -28,31 +31,45 @@ bool oracle(const char *reply, VersionReply *version)
         errno = 0;
         long long number = strtoll(match[groups[i]].str().c_str(), nullptr, 10);
         if (errno == ERANGE || number < INT_MIN || number > INT_MAX) {
-            return false;
+            return VERSION_UNREADABLE;
         }
         *numbers[i] = (int)number;
     }
-    strcpy(version->model, match[4].str().c_str());
-    return true;
+    // The device code ends at a blank, at ">>" or at the end of a reply that has ended; anything
+    // after those is not looked at. At the end (or a lone ">") of a reply that may go on, the
+    // next bytes decide.
+    const std::string rest(match[0].second, reply + length);
+    const bool ended = (!rest.empty() && std::isspace((unsigned char)rest[0])) || rest.rfind(">>", 0) == 0 ||
+                       (rest.empty() && !mayGoOn);
+    if (!ended) {
+        return mayGoOn && (rest.empty() || rest == ">") ? VERSION_MAY_GO_ON : VERSION_UNREADABLE;
+    }
+    version->modelLength = (size_t)match[4].length();
+    memcpy(version->model, match[4].first, version->modelLength);
+    version->model[version->modelLength] = '\0';
+    return VERSION_READ;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // The input up to its first NUL, terminated and nothing more: a read past the NUL is caught.
-    char *reply = newHeapText(data, strnlen((const char *)data, size), 1);
-    VersionReply version, expected;
-    bool parsed = parseVersionReply(reply, &version) == TRUE;
-    bool expectedParsed = oracle(reply, &expected);
-    FUZZ_CHECK(parsed == expectedParsed);
-    if (!expectedParsed) {
-        expected = VersionReply();
+    // Exactly the input's bytes: a read past its end is caught.
+    char *reply = newHeapText(data, size, 0);
+    for (bool mayGoOn : {true, false}) {
+        VersionReply version, expected;
+        const VersionReplyVerdict verdict = parseVersionReply(reply, size, mayGoOn ? TRUE : FALSE, &version);
+        const VersionReplyVerdict expectedVerdict = oracle(reply, size, mayGoOn, &expected);
+        FUZZ_CHECK(verdict == expectedVerdict);
+        if (expectedVerdict != VERSION_READ) {
+            expected = VersionReply();
+        }
+        FUZZ_CHECK(version.fw_ver == expected.fw_ver && version.fw_rev == expected.fw_rev &&
+                   version.fw_sub == expected.fw_sub && version.fpga_ver == expected.fpga_ver &&
+                   version.fpga_rev == expected.fpga_rev && version.fpga_type == expected.fpga_type);
+        FUZZ_CHECK(version.modelLength == expected.modelLength &&
+                   memcmp(version.model, expected.model, sizeof version.model) == 0);
     }
-    FUZZ_CHECK(version.fw_ver == expected.fw_ver && version.fw_rev == expected.fw_rev &&
-               version.fw_sub == expected.fw_sub && version.fpga_ver == expected.fpga_ver &&
-               version.fpga_rev == expected.fpga_rev && version.fpga_type == expected.fpga_type);
-    FUZZ_CHECK(strcmp(version.model, expected.model) == 0);
     free(reply);
     return 0;
 }

@@ -70,12 +70,18 @@ TEST_F(LinkTest, TheLineIsRaw8BitWithoutHangUpWhileOpenAndAsFoundAfterTheClose)
     EXPECT_EQ(settingsOf(unit.slavePath()).c_lflag & (ICANON | ECHO | ISIG), tcflag_t(ICANON | ECHO | ISIG));
 }
 
-// The version reply is read as one line.
-TEST(StrRemoveNL, ReplacesEveryLineBreak)
+// The text of the read after the reboot: a prompt begins with "[" and ends with ">>", byte for
+// byte (a NUL ends nothing); a text near one is none.
+TEST(UnitPrompt, BeginsWithABracketAndEndsWithTwoAngleBrackets)
 {
-    char version[] = "1.0.8\r\n>>";
-    StrRemoveNL(version, ' ');
-    EXPECT_STREQ(version, "1.0.8  >>");
+    using namespace std::string_literals;
+    for (const std::string &text : {"[SIMUNIT]>>"s, "[>>"s, "[SIMUNIT]\0>>"s}) {
+        EXPECT_TRUE(isUnitPrompt(text.data(), text.size())) << text;
+    }
+    for (const std::string &text : {"SIMUNIT]>>"s, "[SIMUNIT]>"s, "[>"s, "[SIMUNIT]>>\r\n"s, "[SIMUNIT]>>\0"s,
+                                    "[SIMUNIT]>\0>"s, ">>"s, ""s}) {
+        EXPECT_FALSE(isUnitPrompt(text.data(), text.size())) << text;
+    }
 }
 
 TEST_F(LinkTest, DiscoveryFailingOnTheLastPortLeavesItClosedAndItsLastRateForTheOperatorsOpen)

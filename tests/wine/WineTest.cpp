@@ -1,7 +1,7 @@
 // The Windows build under Wine: the scenarios and web package rows of the native runs, with their
 // expectations. The rows that reach an upload command run the test build with the shortened waits;
 // the others, the shipped program. Of the rows that reach the reboot, the road of one update and
-// the prompt that is not recognised run.
+// the prompt that is not recognised and the one that comes in pieces run.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -46,7 +46,8 @@ INSTANTIATE_TEST_SUITE_P(Wine, UpdateUnderWine, ::testing::ValuesIn(e2e::scenari
                          [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
 INSTANTIATE_TEST_SUITE_P(RebootUnderWine, UpdateUnderWine,
                          ::testing::Values(e2e::FULL_UPDATE_SCENARIO,
-                                           "StallInMidImageThenNoPromptAfterTheReboot"),
+                                           "StallInMidImageThenNoPromptAfterTheReboot",
+                                           "PromptInPiecesWithinTheRead"),
                          [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
 
 // The native runs end the key wait at the end of their piped input, the other Wine rows with a
