@@ -294,6 +294,11 @@ static BOOL applyLineSettingsAndTimeouts(void)
     return applyLineSettings() && applyTimeouts();
 }
 
+static BOOL purgeInput(void)
+{
+    return PurgeComm(g_hCOM, PURGE_RXABORT | PURGE_RXCLEAR);
+}
+
 // FALSE when no port is open (or it was stopped), else what apply says.
 static BOOL applyToOpenPort(BOOL (*apply)(void))
 {
@@ -340,4 +345,9 @@ BOOL ComPortAPI_SetHardwareFlowControl(BOOL isEnable)
     }
     g_dcb.fOutxCtsFlow = (DWORD)(isEnable & 1);
     return applyToOpenPort(applyLineSettings);
+}
+
+BOOL ComPortAPI_DropInput(void)
+{
+    return applyToOpenPort(purgeInput);
 }

@@ -23,6 +23,8 @@ BOOL ComPortAPI_WriteCOM(void *buffer, int nBytesToWrite, int *pBytesWritten);
 BOOL ComPortAPI_SetReadingTimeoutInMs(int timeoutInMs);
 BOOL ComPortAPI_SetBaudRate(int baudrate);
 BOOL ComPortAPI_SetHardwareFlowControl(BOOL isEnable);
+// Drops what has arrived and not been read (the rest of a reply cut off unfinished).
+BOOL ComPortAPI_DropInput(void);
 
 // Discovery's existence test: the device of port nId opens exclusively (and is closed at once,
 // no setting applied). FALSE when the port is absent, held by another program, or its number too

@@ -26,7 +26,7 @@ bool replyLeftOnTheLine = false;
 void dropWhatACutReplyLeft(void)
 {
     if (replyLeftOnTheLine) {
-        PurgeComm(g_hCOM, PURGE_RXABORT | PURGE_RXCLEAR);
+        ComPortAPI_DropInput();
         replyLeftOnTheLine = false;
     }
 }
