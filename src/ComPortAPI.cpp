@@ -1,5 +1,6 @@
 #include "ComPortAPI.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "LongWait.h"
@@ -81,6 +82,17 @@ HANDLE ComPortAPI_OpenDevice(int nId)
     }
     return CreateFileA(szCOM, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_SYSTEM,
                        NULL);
+}
+
+BOOL ComPortAPI_OpenFoundPortHeld(void)
+{
+#ifdef _WIN32
+    DWORD error = GetLastError();
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ? TRUE : FALSE;
+#else
+    // The platform layer's exclusive claim: the kernel's (TIOCEXCL) or the lock's.
+    return errno == EBUSY || errno == EWOULDBLOCK ? TRUE : FALSE;
+#endif
 }
 
 BOOL ComPortAPI_OpenCOM(int nId)

@@ -28,3 +28,7 @@ BOOL ComPortAPI_SetHardwareFlowControl(BOOL isEnable);
 // existence test of discovery uses it too. INVALID_HANDLE_VALUE when the port is
 // absent, held by another program, or its number too long for the device path.
 HANDLE ComPortAPI_OpenDevice(int nId);
+
+// After a failed ComPortAPI_OpenDevice: TRUE when the port is there but another program
+// holds it, FALSE when it is absent.
+BOOL ComPortAPI_OpenFoundPortHeld(void);

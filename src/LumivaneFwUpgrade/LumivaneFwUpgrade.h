@@ -48,8 +48,10 @@ BOOL sendCommand(char *commandToSend, BOOL isEchoON, BOOL validateResponse, char
 BOOL sendData(uint8_t *dataToSend, int dataToSendLength, BOOL validateResponse, char *expectedResponse);
 BOOL StrRemoveNL(char *str, char ch);
 
-// Port and baud-rate discovery.
+// Port and baud-rate discovery: every port in turn, or one port (*opened FALSE when it is
+// absent or held); the port that answered stays open at gBaudRate.
 BOOL detectComPortAndBaudrate(void);
+BOOL detectBaudrateOnPort(int port, BOOL *opened);
 
 // Flat image builder.
 BOOL ValidateFwAndConcatenateData(char *gHexData);
@@ -69,6 +71,17 @@ struct VersionReply {
 // TRUE when the reply begins with all seven fields, each number within an int, and the
 // model word within its field; otherwise FALSE and the version as it starts (no type).
 BOOL parseVersionReply(const char *reply, VersionReply *version);
+
+// The version query as the update makes it: the reply's two lines shown when it parsed.
+BOOL queryVersion(VersionReply *version);
+
+// The identity texts the unit may answer, in the order they are tried.
+enum UnitIdentity { IDENTITY_NONE = -1, IDENTITY_TX, IDENTITY_TX2, IDENTITY_RX, IDENTITY_RX2 };
+UnitIdentity queryIdentity(void);
+
+// The reboot wait: a counter of this many steps of this length.
+const int REBOOT_STEPS = 46; // max_cnt
+const int REBOOT_STEP_MS = 3000;
 
 // Update procedure and web package. The outcomes are the update tool's exit statuses.
 enum UpdateOutcome {
@@ -90,6 +103,8 @@ void dipsplayLastMessageToUserBeforeExit(char *lastMessage);
 // Reads the operator's next line that is not empty; TRUE when it holds one decimal number,
 // with spaces around it at most.
 BOOL readTypedNumber(long long *typed);
+// The same for a yes or no: TRUE only for "y" or "yes" (either case throughout), alone.
+BOOL readTypedYes(void);
 
 // What an interrupt cuts short; it chooses the line shown before the run ends with status 1.
 enum RunStage {
