@@ -1,11 +1,15 @@
-// The unit's console contract, played from the unit's side: commands in, replies out,
-// images received and checked, the reboot and its prompt, and the faults chosen by options.
+// The unit's console contract, played from the unit's side: the command frames taken off the
+// line and dispatched to their replies, to an image transfer, or to the reboot that follows a
+// good firmware image.
 #pragma once
 #include "CommandKind.h"
 #include "FrameParser.h"
+#include "ImageReceiver.h"
 #include "LineSettings.h"
 #include "Options.h"
 #include "Outbox.h"
+#include "Reboot.h"
+#include "Replies.h"
 #include "Report.h"
 
 #include <cstddef>
@@ -13,7 +17,7 @@
 
 class Console {
 public:
-    static constexpr unsigned IMAGE_RATE = 115200;
+    static constexpr unsigned IMAGE_RATE = ImageReceiver::IMAGE_RATE;
 
     Console(const Options &options, Report &report, Outbox &outbox);
 
@@ -28,50 +32,24 @@ public:
     void onTime(uint64_t now, const LineSettings &line);
 
     // How many bytes the unit takes now: 0 while it stalls, up to a stall or disconnect point.
-    size_t inputLimit(uint64_t now) const;
+    size_t inputLimit(uint64_t now) const { return images_.inputLimit(now); }
     // The next time onTime has something to do (0: nothing planned).
     uint64_t nextWake() const;
     // The rate the unit's own UART runs at now.
-    unsigned unitRate() const { return rate_; }
-    bool disconnectRequested() const { return disconnect_; }
-    bool finished() const { return finished_; }
+    unsigned unitRate() const { return replies_.rate(); }
+    bool disconnectRequested() const { return images_.disconnectRequested(); }
+    bool finished() const { return reboot_.finished(); }
 
 private:
-    enum class Mode { Commands, Image, Rebooting };
-
     void handleFrame(const Frame &frame, uint64_t now, const LineSettings &line);
     bool parseUpload(const std::string &text, uint32_t &checksum, uint64_t &length) const;
-    void startImage(CommandKind kind, uint32_t checksum, uint64_t length, uint64_t now,
-                    const LineSettings &line);
-    size_t takeImage(const uint8_t *bytes, size_t count, uint64_t now, const LineSettings &line,
-                     bool carriedAhead);
-    void checkTransferPoints(uint64_t now);
     void finishImage(uint64_t now, const LineSettings &line);
-    // Sends one reply as the options shape it (recording each fault applied); returns how it
-    // went out: reply, garbage or silent.
-    std::string answer(CommandKind kind, std::string reply, bool overridden, uint64_t now,
-                       const LineSettings &line);
-    // The same with the reply that --reply sets for this kind, if any, in place of `normal`.
-    std::string answer(CommandKind kind, const std::string &normal, uint64_t now, const LineSettings &line);
-    // The boot texts are no replies: no reply fault applies to them, only the line's rate.
-    std::string garbledUnlessAt(const std::string &text, const LineSettings &line) const;
-    void fault(uint64_t now, const std::string &name, const std::string &detail);
-    void changed(uint64_t now);
 
     const Options &options_;
     Report &report_;
-    Outbox &outbox_;
     FrameParser parser_;
-
-    Mode mode_ = Mode::Commands;
-    unsigned rate_;
+    Replies replies_;
+    ImageReceiver images_;
+    Reboot reboot_;
     unsigned probesAtRate_ = 0; // probes that arrived at the unit's rate
-    bool stallDone_ = false;
-    uint64_t stallUntil_ = 0;
-    bool disconnect_ = false;
-    uint64_t bannerAt_ = 0, promptAt_ = 0, exitAt_ = 0;
-    bool promptDone_ = false;
-    bool finished_ = false;
-    uint64_t lastWriteUs_ = 0;
-    uint64_t chatterAt_ = 1; // the next line of a device that never falls silent
 };

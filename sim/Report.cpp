@@ -143,3 +143,15 @@ void Report::write() const
         std::remove(temp.c_str());
     }
 }
+
+void Report::changed(uint64_t now)
+{
+    lastWriteUs = now;
+    write();
+}
+
+void Report::fault(uint64_t now, const std::string &name, const std::string &detail)
+{
+    faults.push_back(FaultRecord{now, name, detail});
+    changed(now);
+}

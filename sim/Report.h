@@ -81,12 +81,17 @@ struct Report {
     uint64_t ignoredBytes = 0; // taken while rebooting
     uint64_t rebootUs = 0, bannerUs = 0, promptUs = 0;
     uint64_t endUs = 0;
+    uint64_t lastWriteUs = 0; // when changed() last wrote the file
 
     // "ok" when every image announced arrived whole on a good line with its checksum.
     std::string verdict() const;
     std::string toJson() const;
     // Replaces the report file whole, so a reader never sees half of it.
     void write() const;
+    // Writes the report after an event at `now`.
+    void changed(uint64_t now);
+    // Records a fault at `now` and writes the report.
+    void fault(uint64_t now, const std::string &name, const std::string &detail);
 };
 
 std::string jsonString(const std::string &bytes);

@@ -103,16 +103,9 @@ private:
             return;
         }
 
-        uint64_t wake = console_.nextWake();
-        auto wakeAt = [&wake](uint64_t at) {
-            if (at && (!wake || at < wake)) {
-                wake = at;
-            }
-        };
-
         txPacer_.setRate(console_.unitRate());
         const Outbox::Progress out = outbox_.pump(line_.fd(), now, options_.pace ? &txPacer_ : nullptr);
-        wakeAt(out.wakeAt);
+        uint64_t wake = earliestWake({console_.nextWake(), out.wakeAt});
 
         pollfd fd{line_.fd(), 0, 0};
         if (out.wantWritable) {
@@ -130,7 +123,7 @@ private:
                 if (takeQueuedInput(now, limit)) {
                     return;
                 }
-                wakeAt(rxPacer_.nextByteAt());
+                wake = earliestWake({wake, rxPacer_.nextByteAt()});
             }
         }
 
