@@ -51,5 +51,6 @@ private:
     Replies replies_;
     ImageReceiver images_;
     Reboot reboot_;
-    unsigned probesAtRate_ = 0; // probes that arrived at the unit's rate
+    unsigned probesAtRate_ = 0;   // probes that arrived at the unit's rate
+    std::string firmwareVersion_; // what "%fw -v" reports: the release's after a good firmware image
 };

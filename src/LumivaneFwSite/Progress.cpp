@@ -46,11 +46,10 @@ bool readShownVersion(const std::string &text, size_t from, VersionReply *versio
         return false;
     }
     VersionReply read;
-    bool whole =
-        sscanf(text.c_str() + firmware, "Checking firmware version ..............  %d.%d.%d", &read.fw_ver,
-               &read.fw_rev, &read.fw_sub) == 3 &&
-        sscanf(text.c_str() + fpga, "Checking fpga version ..................  %7s %d.%d  device:%d",
-               read.model, &read.fpga_ver, &read.fpga_rev, &read.fpga_type) == 4;
+    bool whole = sscanf(text.c_str() + firmware, "Checking firmware version ..............  %d.%d.%d",
+                        &read.fw_ver, &read.fw_rev, &read.fw_sub) == 3 &&
+                 sscanf(text.c_str() + fpga, "Checking fpga version ..................  %7s %d.%d  device:%d",
+                        read.model, &read.fpga_ver, &read.fpga_rev, &read.fpga_type) == 4;
     if (whole) {
         *version = read;
     }
@@ -89,14 +88,17 @@ std::string failure(const std::string &text)
         {"data is not valid", "image data not valid"},
         {"Opening COM", "port could not be opened"},
         {"configuration failed", "port could not be configured"},
-        {"\r\nFAILED\r\n", "image transfer cut short"},
     };
     for (const auto &reason : reasons) {
         if (has(text, reason.line)) {
             return std::string("FAILED: ") + reason.why;
         }
     }
-    // The identification's own failure: "FAILED" right after the product check.
+    // A transfer's own failure has no message: the unit stopped taking bytes, or left the line.
+    if (has(text, FPGA_SENDING) || has(text, FIRMWARE_SENDING)) {
+        return "FAILED: image transfer cut short";
+    }
+    // The identification's: "FAILED" right after the product check.
     return has(text, "FAILED\r\n") ? "FAILED: no identity" : "FAILED: the update ended without its outcome";
 }
 
@@ -150,9 +152,10 @@ UnitOutcome outcomeOf(const std::string &text, int exitStatus)
     const size_t interrupted = text.find(INTERRUPTED);
     if (interrupted != std::string::npos) {
         outcome.verdict = Verdict::Interrupted;
-        outcome.text = has(text, "the upload was cut short")   ? "INTERRUPTED in mid-image: update it again"
-                       : has(text, "the reboot wait was cut") ? "INTERRUPTED in the reboot wait: check the unit"
-                                                               : "INTERRUPTED before any image: the unit is unchanged";
+        outcome.text = has(text, "the upload was cut short") ? "INTERRUPTED in mid-image: update it again"
+                       : has(text, "the reboot wait was cut")
+                           ? "INTERRUPTED in the reboot wait: check the unit"
+                           : "INTERRUPTED before any image: the unit is unchanged";
         return outcome;
     }
     if (exitStatus == UPDATE_PROMPT_MISSING) {

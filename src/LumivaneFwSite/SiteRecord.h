@@ -18,7 +18,7 @@ struct AnnouncedImage {
 
 struct UnitRun {
     PortFinding finding;
-    std::string start, end; // UTC, ISO 8601
+    std::string start, end;   // UTC, ISO 8601
     AnnouncedImage images[2]; // FPGA, firmware
     UnitOutcome outcome;
     std::string logPath;

@@ -81,7 +81,8 @@ void showListing(const std::vector<PortFinding> &findings)
         char firmware[48];
         snprintf(firmware, sizeof firmware, "%d.%02d.%02d", v.fw_ver, v.fw_rev, v.fw_sub);
         printf("%s%s%s%s%s%s%s%s\r\n", port.c_str(), field(std::to_string(f.rate), 8).c_str(),
-               field(f.versionRead ? v.model : "-", 9).c_str(), field(f.versionRead ? firmware : "-", 10).c_str(),
+               field(f.versionRead ? v.model : "-", 9).c_str(),
+               field(f.versionRead ? firmware : "-", 10).c_str(),
                field(f.versionRead ? fpga : "-", 7).c_str(),
                field(f.versionRead ? std::to_string(v.fpga_type) : "-", 8).c_str(),
                field(sideOf(f.identity), 15).c_str(), plannedAction(f).c_str());

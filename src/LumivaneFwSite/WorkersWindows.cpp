@@ -124,10 +124,6 @@ int WorkerProcess::wait()
     return status <= 255 ? (int)status : -1;
 }
 
-void WorkerProcess::release()
-{
-}
+void WorkerProcess::release() {}
 
-void WorkerProcess::interrupt(int)
-{
-}
+void WorkerProcess::interrupt(int) {}

@@ -307,7 +307,8 @@ int updateUnits(const std::vector<PortFinding> &units, const std::string &record
         Running *worker = workers.back().get();
         worker->log = fopen(run.logPath.c_str(), "wb");
         run.start = utcNow(false);
-        startWorker(worker, {UPDATE_WORKER, std::to_string(run.finding.port), std::to_string(run.finding.rate)});
+        startWorker(worker,
+                    {UPDATE_WORKER, std::to_string(run.finding.port), std::to_string(run.finding.rate)});
     }
 
     LiveView view(labels);
@@ -354,14 +355,14 @@ int runSite(const Options &options)
         return SITE_FAILED;
     }
     std::vector<PortFinding> toUpdate;
-    bool anyAnswered = false;
+    bool anyListed = false;
     for (const PortFinding &finding : findings) {
-        anyAnswered = anyAnswered || finding.answered;
+        anyListed = anyListed || finding.answered || finding.held;
         if (finding.answered && plannedAction(finding) == "update") {
             toUpdate.push_back(finding);
         }
     }
-    if (!anyAnswered) {
+    if (!anyListed) {
         fputs("No unit answered.\r\n", stdout);
         return SITE_NOTHING_TO_UPDATE;
     }

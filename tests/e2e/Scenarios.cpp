@@ -176,6 +176,8 @@ std::string imageState(const json &image)
     return ":" + std::to_string(image.value("bytes_received", 0));
 }
 
+} // namespace
+
 std::vector<std::string> rebootOptions(Reboot reboot, bool realRebootWait)
 {
     // The test build spends no reboot wait: its first read for the prompt ends 2 to 3 s after
@@ -189,6 +191,8 @@ std::vector<std::string> rebootOptions(Reboot reboot, bool realRebootWait)
     default: return {};
     }
 }
+
+namespace {
 
 // The port's settings, byte for byte; first changed to ones that no run of the tool leaves behind.
 std::string portSettings(const std::string &path, bool change)
@@ -206,6 +210,8 @@ std::string portSettings(const std::string &path, bool change)
     return std::string((const char *)&tio, sizeof tio);
 }
 
+} // namespace
+
 std::vector<std::string> split(const std::string &text, const std::string &separator)
 {
     std::vector<std::string> parts;
@@ -215,6 +221,8 @@ std::vector<std::string> split(const std::string &text, const std::string &separ
     }
     return parts;
 }
+
+namespace {
 
 // What the test build's Sleep records on standard error: the reboot wait's 46 steps.
 std::string sleepCalls(bool rebootWaitRan)
@@ -226,8 +234,8 @@ std::string sleepCalls(bool rebootWaitRan)
     return calls;
 }
 
-// Every command as "kind@rate[+cts] answer" ("*N": N times in a row), then every image: "fpga=K"
-// when it arrived whole as catalogue entry K at 115200 with flow control, else "fpga:<bytes>".
+} // namespace
+
 std::string unitSummary(const json &report)
 {
     std::vector<std::string> commands;
@@ -248,8 +256,6 @@ std::string unitSummary(const json &report)
     }
     return images.empty() ? text : text + " |" + images;
 }
-
-} // namespace
 
 testsupport::RunOptions NativeToolRunner::runOptions(Program program, const std::string &typed, int timeoutMs,
                                                      const std::string &workDir) const

@@ -70,6 +70,13 @@ extern const char FULL_UPDATE_SCENARIO[];
 
 void runScenario(ToolRunner &runner, const Scenario &scenario);
 
+// unitsim's options for a reboot of this kind, in a run that spends the real reboot wait or not.
+std::vector<std::string> rebootOptions(Reboot reboot, bool realRebootWait);
+std::vector<std::string> split(const std::string &text, const std::string &separator);
+// Every command as "kind@rate[+cts] answer" ("*N": N times in a row), then every image: "fpga=K"
+// when it arrived whole as catalogue entry K at 115200 with flow control, else "fpga:<bytes>".
+std::string unitSummary(const nlohmann::json &report);
+
 // The web package writer beside an older package, with something at the part file's name: links
 // and FIFOs are removed, never followed; a directory stops the run, the older package untouched.
 inline const std::vector<std::string> PLANTED_PART_KINDS = {"Nothing", "LinkToAVictim", "Fifo", "Directory"};
