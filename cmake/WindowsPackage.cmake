@@ -1,5 +1,5 @@
 # What ships to operators from a Windows build: a version resource in each program, and
-# `cmake --build --preset windows --target package`, a ZIP with both programs, the operator's
+# `cmake --build --preset windows --target package`, a ZIP with the three programs, the operator's
 # guide and SHA256SUMS. The programs are reproducible: the same sources and image set give
 # byte-identical .exe files in any build folder (scripts/check-reproducible).
 if(FIRMWARE_IMAGE_DIR)
@@ -14,10 +14,12 @@ endif()
 
 enable_language(RC)
 string(REPLACE "." "," LUMIVANE_RC_VERSION_COMMAS ${LUMIVANE_FIRMWARE_VERSION})
-foreach(program LumivaneFwUpgrade LumivaneFwWebPackage)
+foreach(program LumivaneFwUpgrade LumivaneFwSite LumivaneFwWebPackage)
   set(LUMIVANE_RC_PROGRAM ${program})
   if(program STREQUAL LumivaneFwUpgrade)
     set(LUMIVANE_RC_DESCRIPTION "Firmware update of a 6G-SDI extender unit, ${image_set}")
+  elseif(program STREQUAL LumivaneFwSite)
+    set(LUMIVANE_RC_DESCRIPTION "Firmware update of every 6G-SDI extender unit on COM1 to COM32, ${image_set}")
   else()
     set(LUMIVANE_RC_DESCRIPTION "Web upload package writer for a 6G-SDI extender unit, ${image_set}")
   endif()
@@ -33,7 +35,7 @@ install(FILES ${CMAKE_BINARY_DIR}/packaging/OperatorGuide.txt DESTINATION .)
 install(CODE [[
   set(dir "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
   set(sums "")
-  foreach(file LumivaneFwUpgrade.exe LumivaneFwWebPackage.exe OperatorGuide.txt)
+  foreach(file LumivaneFwUpgrade.exe LumivaneFwSite.exe LumivaneFwWebPackage.exe OperatorGuide.txt)
     file(SHA256 "${dir}/${file}" sum)
     string(APPEND sums "${sum}  ${file}\n")
   endforeach()

@@ -32,6 +32,12 @@ namespace {
 const char USAGE[] = "Usage: LumivaneFwSite [--list] [--yes] [--record PATH]\r\n";
 const char PROBE_WORKER[] = "--probe-worker";
 const char UPDATE_WORKER[] = "--update-worker";
+#ifdef _WIN32
+// Not inherited: a worker started later must not hold another unit's log.
+const char LOG_MODE[] = "wbN";
+#else
+const char LOG_MODE[] = "wbe";
+#endif
 // How often the view looks at the workers' output.
 const int TICK_MS = 100;
 
@@ -298,14 +304,15 @@ int updateUnits(const std::vector<PortFinding> &units, const std::string &record
         runs[i].finding = units[i];
         runs[i].images[0] = announcedImage(fpgaCatalogueIndex(units[i]));
         runs[i].images[1] = announcedImage(0);
-        runs[i].logPath = folder + "/COM" + std::to_string(units[i].port) + ".log";
+        // Not "COM3.log": Windows opens any file named COMn, whatever its extension, as the port.
+        runs[i].logPath = folder + "/COM" + std::to_string(units[i].port) + "-unit.log";
         labels.push_back(unitLabel(units[i]));
     }
     std::vector<std::unique_ptr<Running>> workers;
     for (UnitRun &run : runs) {
         workers.push_back(std::make_unique<Running>());
         Running *worker = workers.back().get();
-        worker->log = fopen(run.logPath.c_str(), "wb");
+        worker->log = fopen(run.logPath.c_str(), LOG_MODE);
         run.start = utcNow(false);
         startWorker(worker,
                     {UPDATE_WORKER, std::to_string(run.finding.port), std::to_string(run.finding.rate)});

@@ -258,12 +258,15 @@ std::string unitSummary(const json &report)
 }
 
 testsupport::RunOptions NativeToolRunner::runOptions(Program program, const std::string &typed, int timeoutMs,
-                                                     const std::string &workDir) const
+                                                     const std::string &workDir,
+                                                     const std::vector<std::string> &args) const
 {
     testsupport::RunOptions options;
     options.argv = {program == Program::WebPackage ? LUMIVANE_WEB_PACKAGE_PATH
+                    : program == Program::Site     ? LUMIVANE_SITE_FASTWAIT_PATH
                     : realRebootWait_              ? LUMIVANE_UPDATE_PATH
                                                    : LUMIVANE_UPDATE_FASTWAIT_PATH};
+    options.argv.insert(options.argv.end(), args.begin(), args.end());
     options.stdinText = typed;
     options.timeoutMs = timeoutMs;
     options.env = {ports_.env()};

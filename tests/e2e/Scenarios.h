@@ -1,6 +1,7 @@
 // The end-to-end scenarios of the update tool, and how they reach the programs under test: native,
 // or under Wine.
 #pragma once
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,15 +10,18 @@
 
 namespace e2e {
 
-enum class Program { Update, WebPackage };
+enum class Program { Update, WebPackage, Site }; // Site: the site program's test build
 
 class ToolRunner {
 public:
     virtual ~ToolRunner() = default;
     // COMn opens the terminal at devicePath; ports never named are absent.
     virtual void namePort(int com, const std::string &devicePath) = 0;
+    // COMn names the terminal at devicePath, which another program holds while the runner lasts.
+    virtual void holdPort(int com, const std::string &devicePath) = 0;
     virtual testsupport::RunResult run(Program program, const std::string &typed, int timeoutMs,
-                                       const std::string &workDir = "") = 0;
+                                       const std::string &workDir = "",
+                                       const std::vector<std::string> &args = {}) = 0;
     // False for the test build: its Sleep returns at once, writing "Sleep <ms>" on standard error.
     virtual bool realRebootWait() const = 0;
 };
@@ -26,18 +30,26 @@ class NativeToolRunner : public ToolRunner {
 public:
     explicit NativeToolRunner(bool realRebootWait) : realRebootWait_(realRebootWait) {}
     void namePort(int com, const std::string &devicePath) override { ports_.name(com, devicePath); }
-    testsupport::RunResult run(Program program, const std::string &typed, int timeoutMs,
-                               const std::string &workDir = "") override
+    void holdPort(int com, const std::string &devicePath) override
     {
-        return testsupport::runProgram(runOptions(program, typed, timeoutMs, workDir));
+        namePort(com, devicePath);
+        held_.push_back(std::make_unique<testsupport::HeldPort>(devicePath));
+    }
+    testsupport::RunResult run(Program program, const std::string &typed, int timeoutMs,
+                               const std::string &workDir = "",
+                               const std::vector<std::string> &args = {}) override
+    {
+        return testsupport::runProgram(runOptions(program, typed, timeoutMs, workDir, args));
     }
     bool realRebootWait() const override { return realRebootWait_; }
     testsupport::RunOptions runOptions(Program program, const std::string &typed, int timeoutMs,
-                                       const std::string &workDir = "") const;
+                                       const std::string &workDir = "",
+                                       const std::vector<std::string> &args = {}) const;
 
 private:
     bool realRebootWait_;
     testsupport::PortsDir ports_;
+    std::vector<std::unique_ptr<testsupport::HeldPort>> held_;
 };
 
 enum class Reboot {

@@ -16,23 +16,25 @@ void WineToolRunner::nameNoPort()
 
 void WineToolRunner::namePort(int com, const std::string &devicePath)
 {
-    // A directory, which Wine cannot open, is an absent port; a link names the device.
+    // Nothing at the name the prefix gives the port is an absent port (Windows: not found); a
+    // link names the device, a link to a directory one that Wine refuses to open (Windows: access
+    // denied, as for a port another program holds).
     const std::filesystem::path entry =
         std::string(LUMIVANE_WINE_PREFIX) + "/ports/com" + std::to_string(com);
     std::filesystem::remove_all(entry);
-    if (devicePath.empty()) {
-        std::filesystem::create_directory(entry);
-    } else {
+    if (!devicePath.empty()) {
         std::filesystem::create_symlink(devicePath, entry);
     }
 }
 
 testsupport::RunResult WineToolRunner::console(const std::string &program, const std::string &keys,
-                                               int timeoutMs, const std::string &workDir) const
+                                               int timeoutMs, const std::string &workDir,
+                                               const std::vector<std::string> &args) const
 {
     testsupport::RunOptions options;
     options.argv = {LUMIVANE_WINE_ENV, "run", LUMIVANE_WINE_PREFIX,
                     std::string(LUMIVANE_WINDOWS_BUILD_DIR) + "/" + program};
+    options.argv.insert(options.argv.end(), args.begin(), args.end());
     // A console reads Enter as CR, from a terminal that Wine reads raw.
     options.stdinText = keys;
     std::replace(options.stdinText.begin(), options.stdinText.end(), '\n', '\r');

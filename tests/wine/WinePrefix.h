@@ -9,6 +9,10 @@
 
 namespace winetest {
 
+// A port another program holds: Wine cannot take a Linux program's hold into account, but it
+// refuses to open a directory, as Windows refuses a port that another program holds.
+inline const char HELD_PORT[] = "/";
+
 // The key the operator presses at "Press any key to exit": a letter, never taken for Enter.
 inline const char CLOSING_KEY[] = "q";
 
@@ -21,23 +25,28 @@ public:
     ~WineToolRunner() override { nameNoPort(); }
     WineToolRunner(const WineToolRunner &) = delete;
     WineToolRunner &operator=(const WineToolRunner &) = delete;
-    // COMn opens devicePath (a terminal; /dev/null opens but refuses every setting; "": absent).
+    // COMn opens devicePath (a terminal; /dev/null opens but refuses every setting; HELD_PORT: held
+    // by another program; "": absent).
     void namePort(int com, const std::string &devicePath) override;
+    void holdPort(int com, const std::string &) override { namePort(com, HELD_PORT); }
     // The native runs end a key wait at the end of their piped input; here the operator presses a key.
     testsupport::RunResult run(e2e::Program program, const std::string &typed, int timeoutMs,
-                               const std::string &workDir = "") override
+                               const std::string &workDir = "",
+                               const std::vector<std::string> &args = {}) override
     {
         return console(program == e2e::Program::WebPackage ? "LumivaneFwWebPackage.exe"
+                       : program == e2e::Program::Site     ? "LumivaneFwSite_fastwait.exe"
                        : testBuild_                        ? "LumivaneFwUpgrade_fastwait.exe"
                                                            : "LumivaneFwUpgrade.exe",
-                       typed + CLOSING_KEY, timeoutMs, workDir);
+                       typed + CLOSING_KEY, timeoutMs, workDir, args);
     }
     bool realRebootWait() const override { return !testBuild_; }
     // Runs a program of the Windows build to its end in workDir ("": anywhere) on a console where
     // `keys` are typed ahead (a line feed is Enter). The console stays open: a run that ends at its
     // key wait needs CLOSING_KEY, or it is still running at the time-out (timedOut).
     testsupport::RunResult console(const std::string &program, const std::string &keys, int timeoutMs,
-                                   const std::string &workDir = "") const;
+                                   const std::string &workDir = "",
+                                   const std::vector<std::string> &args = {}) const;
 
 private:
     void nameNoPort();
