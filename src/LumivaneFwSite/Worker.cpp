@@ -4,8 +4,6 @@
 #include <cerrno>
 #include <cstdio>
 
-#include <nlohmann/json.hpp>
-
 #include "ComPortAPI.h"
 #include "LumivaneFwSite.h"
 #include "SiteFindings.h"

@@ -13,7 +13,7 @@ status=0
 fail() { echo "$*"; status=1; }
 
 files=(LumivaneFwUpgrade.exe LumivaneFwSite.exe LumivaneFwWebPackage.exe OperatorGuide.txt)
-diff <(unzip -Z1 "$zip" | sort) <(printf "$name/%s\n" "${files[@]}" SHA256SUMS) || fail "the package does not hold what it should"
+diff <(unzip -Z1 "$zip" | sort) <(printf "$name/%s\n" "${files[@]}" SHA256SUMS | sort) || fail "the package does not hold what it should"
 rm -rf "$work" && mkdir -p "$work" && unzip -q "$zip" -d "$work" || exit 1
 (cd "$dir" && sha256sum "${files[@]}") | diff - "$dir/SHA256SUMS" || fail "SHA256SUMS is not the sums of the four files"
 grep -q "^LumivaneFwUpgrade $version - operator's guide" "$dir/OperatorGuide.txt" || fail "no operator's guide for $version"

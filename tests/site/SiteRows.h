@@ -19,9 +19,11 @@ struct SiteRow {
     // "COM kind" for each unit to update, in port order: updated, old-version (keeps its
     // version), no-prompt, not-ready, cut (a transfer cut short), interrupted.
     std::string outcomes;
-    int exitStatus;
+    int exitStatus;           // or the signal that ended it
     std::string listing = ""; // when given: the listing's rows, byte for byte
-    int signal = 0;           // sent once every unit to update shows its FPGA transfer
+    // Sent once every unit to update shows its FPGA transfer. After SIGKILL only the ports are
+    // looked at: each must be free again within seconds.
+    int signal = 0;
 };
 
 const std::vector<SiteRow> &siteRows();

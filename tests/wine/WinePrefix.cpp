@@ -16,13 +16,13 @@ void WineToolRunner::nameNoPort()
 
 void WineToolRunner::namePort(int com, const std::string &devicePath)
 {
-    // Nothing at the name the prefix gives the port is an absent port (Windows: not found); a
-    // link names the device, a link to a directory one that Wine refuses to open (Windows: access
-    // denied, as for a port another program holds).
+    // A directory, which Wine cannot open, is an absent port; a link names the device.
     const std::filesystem::path entry =
         std::string(LUMIVANE_WINE_PREFIX) + "/ports/com" + std::to_string(com);
     std::filesystem::remove_all(entry);
-    if (!devicePath.empty()) {
+    if (devicePath.empty()) {
+        std::filesystem::create_directory(entry);
+    } else {
         std::filesystem::create_symlink(devicePath, entry);
     }
 }

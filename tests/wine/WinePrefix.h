@@ -9,8 +9,10 @@
 
 namespace winetest {
 
-// A port another program holds: Wine cannot take a Linux program's hold into account, but it
-// refuses to open a directory, as Windows refuses a port that another program holds.
+// A port another program holds: Wine does not see a Linux program's hold, but it refuses to open
+// a directory with the error Windows gives for a held port (access denied). So it does for an
+// absent port, which the prefix makes a directory too: Wine cannot make a port that is not found
+// (it opens a serial device of the machine in its place).
 inline const char HELD_PORT[] = "/";
 
 // The key the operator presses at "Press any key to exit": a letter, never taken for Enter.
