@@ -3,6 +3,7 @@
 // standard output, which the site program reads.
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include "ComPortAPI.h"
 #include "LumivaneFwSite.h"
@@ -25,7 +26,10 @@ void clearLastError(void)
 int runProbeWorker(int port)
 {
     prepareConsole();
-    if (!allocateRunBuffers()) {
+    // The exchanges need the serial text buffer alone: 32 probes at once need not fill 32 flat
+    // images.
+    gDataBuffer = (char *)calloc(DATA_BUFFER_SIZE, 1);
+    if (gDataBuffer == NULL) {
         return SITE_FAILED;
     }
     PortFinding finding;
