@@ -22,7 +22,7 @@ struct SiteRow {
     int exitStatus;           // or the signal that ended it
     std::string listing = ""; // when given: the listing's rows, byte for byte
     // Sent once every unit to update shows its FPGA transfer. After SIGKILL only the ports are
-    // looked at: each must be free again within seconds.
+    // looked at: each must be free again within 3 s.
     int signal = 0;
 };
 
