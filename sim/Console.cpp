@@ -1,6 +1,7 @@
 #include "Console.h"
 
 #include "Clock.h"
+#include "ReleaseManifest.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ bool parseDecimal(const std::string &text, uint64_t max, uint64_t &value)
 
 Console::Console(const Options &options, Report &report, Outbox &outbox)
     : options_(options), report_(report), replies_(options, report, outbox), images_(options, report),
-      reboot_(options, report, replies_)
+      reboot_(options, report, replies_), firmwareVersion_(options.fwVersion)
 {
 }
 
@@ -109,7 +110,7 @@ void Console::handleFrame(const Frame &frame, uint64_t now, const LineSettings &
     } else if (kind == CommandKind::Probe) {
         record.answer = replies_.send(kind, PROBE_REPLY, now, line);
     } else if (kind == CommandKind::Version) {
-        const std::string fields = options_.fwVersion + " " + options_.model + " " + options_.fpgaVersion +
+        const std::string fields = firmwareVersion_ + " " + options_.model + " " + options_.fpgaVersion +
                                    " " + options_.deviceCode + "\r\n>>";
         record.answer = replies_.send(kind, fields, now, line);
     } else if (kind == CommandKind::Identity) {
@@ -148,6 +149,9 @@ void Console::finishImage(uint64_t now, const LineSettings &line)
     }
     if (kind == CommandKind::FwImage && good && !overridden) {
         reboot_.start(now);
+        if (!options_.keepVersion) {
+            firmwareVersion_ = RELEASE_FIRMWARE_VERSION;
+        }
     }
     report_.changed(now);
 }

@@ -55,4 +55,5 @@ private:
     Reboot reboot_;
     unsigned probesAtRate_ = 0; // probes that arrived at the unit's rate
     bool stoppedTaking_ = false;
+    std::string firmwareVersion_; // what "%fw -v" reports: the release's after a good firmware image
 };

@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include "ReleaseManifest.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -207,6 +209,10 @@ const OptionRow OPTION_ROWS[] = {
      }},
     {"--fw-version", Takes::VALUE, "X.Y.Z", "firmware version in the \"%fw -v\" reply (default 2.1.5)",
      setText<&Options::fwVersion>},
+    {"--keep-version", Takes::NOTHING, nullptr,
+     "keep reporting the --fw-version after a whole, good firmware image\n"
+     "(without it the unit then reports the release's version, " RELEASE_FIRMWARE_VERSION ")",
+     setFlag<&Options::keepVersion>},
     {"--model", Takes::VALUE, "WORD", "model word in the \"%fw -v\" reply (default SIMUNIT)",
      setText<&Options::model>},
     {"--fpga-version", Takes::VALUE, "X.Y", "FPGA version in the \"%fw -v\" reply (default 3.4)",

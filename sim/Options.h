@@ -26,6 +26,7 @@ struct Options {
 
     std::string role = "tx";
     std::string fwVersion = "2.1.5";
+    bool keepVersion = false; // after a good firmware image, still report fwVersion
     std::string model = "SIMUNIT";
     std::string fpgaVersion = "3.4";
     std::string deviceCode = "1"; // any signed decimal, in range or not

@@ -1,5 +1,6 @@
 #include "ComPortAPI.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "LongWait.h"
@@ -193,12 +194,33 @@ static HANDLE openDevice(int nId)
                        NULL);
 }
 
+// Whether the last refused existence test found the port held by another program, not absent.
+static BOOL g_deviceHeld = FALSE;
+
+// What a refused open says: the port's exclusive claim is another program's.
+static BOOL openRefusedAsHeld(void)
+{
+#ifdef _WIN32
+    DWORD error = GetLastError();
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ? TRUE : FALSE;
+#else
+    // The platform layer's exclusive claim: the kernel's (TIOCEXCL) or the lock's.
+    return errno == EBUSY || errno == EWOULDBLOCK ? TRUE : FALSE;
+#endif
+}
+
+BOOL ComPortAPI_OpenFoundPortHeld(void)
+{
+    return g_deviceHeld;
+}
+
 BOOL ComPortAPI_DeviceExists(int nId)
 {
     if (!portGuardTake()) {
         return FALSE;
     }
     HANDLE device = openDevice(nId);
+    g_deviceHeld = device == INVALID_HANDLE_VALUE && openRefusedAsHeld();
     if (device != INVALID_HANDLE_VALUE) {
         CloseHandle(device);
     }

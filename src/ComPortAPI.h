@@ -30,6 +30,9 @@ BOOL ComPortAPI_DropInput(void);
 // no setting applied). FALSE when the port is absent, held by another program, or its number too
 // long for the device path.
 BOOL ComPortAPI_DeviceExists(int nId);
+// After ComPortAPI_DeviceExists refused a port: TRUE when it is there but another program
+// holds it, FALSE when it is absent.
+BOOL ComPortAPI_OpenFoundPortHeld(void);
 
 #ifdef _WIN32
 // For the console handler's thread: cuts a transfer under way short, gives the port back its

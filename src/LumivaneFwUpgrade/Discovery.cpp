@@ -25,30 +25,40 @@ BOOL probeAnswered(void)
 
 } // namespace
 
-BOOL detectComPortAndBaudrate(void)
+BOOL detectBaudrateOnPort(int i, BOOL *opened)
 {
     strcpy(ResponseExpected,
            "version\n\r   version <no parameters> {Get the current firmware version}\r\n>>");
-    for (int i = FIRST_PORT_NUMBER; i <= LAST_PORT_NUMBER; ++i) {
-        // A port that is absent or held by another program is skipped without a word.
-        if (!ComPortAPI_DeviceExists(i)) {
-            gComPortNumber = 0;
-            gBaudRate = 0;
+    // A port that is absent or held by another program is skipped without a word.
+    *opened = ComPortAPI_DeviceExists(i);
+    if (!*opened) {
+        gComPortNumber = 0;
+        gBaudRate = 0;
+        return FALSE;
+    }
+    gComPortNumber = i;
+    for (int baudRate : baudRateOrder) {
+        // No port is open: this only records the rate for the open below.
+        ComPortAPI_SetBaudRate(baudRate);
+        if (!ComPortAPI_OpenCOM(i)) {
             continue;
         }
-        gComPortNumber = i;
-        for (int baudRate : baudRateOrder) {
-            // No port is open: this only records the rate for the open below.
-            ComPortAPI_SetBaudRate(baudRate);
-            if (!ComPortAPI_OpenCOM(i)) {
-                continue;
-            }
-            gBaudRate = baudRate;
-            // The unit may miss the first probe while it wakes up.
-            if (probeAnswered() || probeAnswered()) {
-                return TRUE;
-            }
-            ComPortAPI_CloseCOM();
+        gBaudRate = baudRate;
+        // The unit may miss the first probe while it wakes up.
+        if (probeAnswered() || probeAnswered()) {
+            return TRUE;
+        }
+        ComPortAPI_CloseCOM();
+    }
+    return FALSE;
+}
+
+BOOL detectComPortAndBaudrate(void)
+{
+    for (int i = FIRST_PORT_NUMBER; i <= LAST_PORT_NUMBER; ++i) {
+        BOOL opened;
+        if (detectBaudrateOnPort(i, &opened)) {
+            return TRUE;
         }
     }
     return FALSE;

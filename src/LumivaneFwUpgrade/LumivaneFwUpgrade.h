@@ -48,8 +48,10 @@ extern int gBaudRate;
 BOOL sendCommand(char *commandToSend, BOOL isEchoON, BOOL validateResponse, char *expectedResponse);
 BOOL sendData(uint8_t *dataToSend, int dataToSendLength, BOOL validateResponse, char *expectedResponse);
 
-// Port and baud-rate discovery.
+// Port and baud-rate discovery: every port in turn, or one port (*opened FALSE when it is
+// absent or held); the port that answered stays open at gBaudRate.
 BOOL detectComPortAndBaudrate(void);
+BOOL detectBaudrateOnPort(int port, BOOL *opened);
 
 // Flat image builder.
 BOOL ValidateFwAndConcatenateData(char *gHexData);
@@ -85,6 +87,17 @@ void showUnitText(const char *text, size_t length);
 // The unit's prompt after the reboot: the text read begins with "[" and ends with ">>".
 BOOL isUnitPrompt(const char *text, size_t length);
 
+// The version query as the update makes it: the reply's two lines shown when it parsed.
+BOOL queryVersion(VersionReply *version);
+
+// The identity texts the unit may answer, in the order they are tried.
+enum UnitIdentity { IDENTITY_NONE = -1, IDENTITY_TX, IDENTITY_TX2, IDENTITY_RX, IDENTITY_RX2 };
+UnitIdentity queryIdentity(void);
+
+// The reboot wait: a counter of this many steps of this length.
+const int REBOOT_STEPS = 46; // max_cnt
+const int REBOOT_STEP_MS = 3000;
+
 // Update procedure and web package. The outcomes are the update tool's exit statuses.
 enum UpdateOutcome {
     UPDATE_COMPLETED = 0,      // both images taken and the unit's prompt back
@@ -106,6 +119,8 @@ void dipsplayLastMessageToUserBeforeExit(char *lastMessage);
 // with spaces around it at most, and fits the room kept for an answer (a longer line is refused
 // whole).
 BOOL readTypedNumber(long long *typed);
+// The same for a yes or no: TRUE only for "y" or "yes" (either case throughout), alone.
+BOOL readTypedYes(void);
 
 // What an interrupt cuts short; it chooses the line shown before the run ends with status 1
 // (at the closing key wait, with the status the run already had).

@@ -39,14 +39,13 @@ bool readLine(char *line, size_t room)
     return fits && (c != EOF || length > 0);
 }
 
-} // namespace
-
-BOOL readTypedNumber(long long *typed)
+// The operator's next line that is not empty, without the blanks around it; NULL at the end of
+// input and for a line longer than the room kept for an answer.
+char *readTypedAnswer(char (&line)[ANSWER_ROOM + 1])
 {
-    char line[ANSWER_ROOM + 1];
     for (;;) {
         if (!readLine(line, sizeof line)) {
-            return FALSE;
+            return NULL;
         }
         char *start = line;
         while (isBlank(*start)) {
@@ -56,16 +55,38 @@ BOOL readTypedNumber(long long *typed)
         while (end > start && isBlank(end[-1])) {
             end--;
         }
-        if (end == start) {
-            continue; // an empty line is passed over
+        if (end != start) {
+            *end = '\0';
+            return start;
         }
-        *end = '\0';
-        const char *digits = start + (*start == '+' || *start == '-' ? 1 : 0);
-        if (*digits == '\0' || strspn(digits, "0123456789") != strlen(digits)) {
-            return FALSE;
-        }
-        // A number beyond a long long comes out at its limit, which no caller accepts.
-        *typed = strtoll(start, NULL, 10);
-        return TRUE;
+        // an empty line is passed over
     }
+}
+
+} // namespace
+
+BOOL readTypedNumber(long long *typed)
+{
+    char line[ANSWER_ROOM + 1];
+    const char *start = readTypedAnswer(line);
+    if (start == NULL) {
+        return FALSE;
+    }
+    const char *digits = start + (*start == '+' || *start == '-' ? 1 : 0);
+    if (*digits == '\0' || strspn(digits, "0123456789") != strlen(digits)) {
+        return FALSE;
+    }
+    // A number beyond a long long comes out at its limit, which no caller accepts.
+    *typed = strtoll(start, NULL, 10);
+    return TRUE;
+}
+
+BOOL readTypedYes(void)
+{
+    char line[ANSWER_ROOM + 1];
+    const char *answer = readTypedAnswer(line);
+    return answer != NULL && (strcmp(answer, "y") == 0 || strcmp(answer, "Y") == 0 ||
+                              strcmp(answer, "yes") == 0 || strcmp(answer, "YES") == 0)
+               ? TRUE
+               : FALSE;
 }

@@ -14,8 +14,6 @@ const int IDENTIFICATION_TIMEOUT_MS = 1000;
 const int DATA_TIMEOUT_MS = 1000;
 const int PROMPT_TIMEOUT_MS = LONG_WAIT_MS(11000);
 const int IMAGE_BAUD_RATE = 115200;
-const int REBOOT_STEPS = 46; // max_cnt
-const int REBOOT_STEP_MS = 3000;
 
 struct UploadStage {
     const char *invalidDataMessage;
@@ -58,7 +56,9 @@ int readReplyIntoDataBuffer(int kept)
     return kept + bytesRead;
 }
 
-void queryVersion(VersionReply *version)
+} // namespace
+
+BOOL queryVersion(VersionReply *version)
 {
     ComPortAPI_SetReadingTimeoutInMs(IDENTIFICATION_TIMEOUT_MS);
     sendCommand((char *)"%fw -v", 0, 0, NULL);
@@ -76,7 +76,10 @@ void queryVersion(VersionReply *version)
         showUnitText(version->model, version->modelLength);
         printf(" %d.%02d  device:%d\r\n", version->fpga_ver, version->fpga_rev, version->fpga_type);
     }
+    return verdict == VERSION_READ ? TRUE : FALSE;
 }
+
+namespace {
 
 // What the operator is shown for each side, whichever generation of its text matched.
 struct UnitSide {
@@ -86,24 +89,21 @@ struct UnitSide {
 const UnitSide TX_SIDE = {"TX OK\r", VALIDATE_TX_PRODUCT_ID_STRING};
 const UnitSide RX_SIDE = {"RX OK\r", VALIDATE_RX_PRODUCT_ID_STRING};
 
-// Asks for the identity with each known text in turn; each try is a fresh exchange.
+// In the order of UnitIdentity.
+const char *const IDENTITY_TEXTS[] = {
+    VALIDATE_TX_PRODUCT_ID_STRING,
+    VALIDATE_TX2_PRODUCT_ID_STRING,
+    VALIDATE_RX_PRODUCT_ID_STRING,
+    VALIDATE_RX2_PRODUCT_ID_STRING,
+};
+
 const UnitSide *identifyUnit(void)
 {
-    static const struct {
-        const char *text;
-        const UnitSide *side;
-    } identities[] = {
-        {VALIDATE_TX_PRODUCT_ID_STRING, &TX_SIDE},
-        {VALIDATE_TX2_PRODUCT_ID_STRING, &TX_SIDE},
-        {VALIDATE_RX_PRODUCT_ID_STRING, &RX_SIDE},
-        {VALIDATE_RX2_PRODUCT_ID_STRING, &RX_SIDE},
-    };
-    for (const auto &identity : identities) {
-        if (sendCommand((char *)"%fw -p", 0, 1, (char *)identity.text)) {
-            return identity.side;
-        }
+    UnitIdentity identity = queryIdentity();
+    if (identity == IDENTITY_NONE) {
+        return NULL;
     }
-    return NULL;
+    return identity == IDENTITY_TX || identity == IDENTITY_TX2 ? &TX_SIDE : &RX_SIDE;
 }
 
 BOOL uploadImage(const UploadStage &stage, char *sourceText)
@@ -192,6 +192,17 @@ BOOL imagesMayGoTo(const VersionReply &)
 BOOL isUnitPrompt(const char *text, size_t length)
 {
     return length >= 2 && text[0] == '[' && text[length - 2] == '>' && text[length - 1] == '>' ? TRUE : FALSE;
+}
+
+// Asks for the identity with each known text in turn; each try is a fresh exchange.
+UnitIdentity queryIdentity(void)
+{
+    for (int identity = IDENTITY_TX; identity <= IDENTITY_RX2; identity++) {
+        if (sendCommand((char *)"%fw -p", 0, 1, (char *)IDENTITY_TEXTS[identity])) {
+            return (UnitIdentity)identity;
+        }
+    }
+    return IDENTITY_NONE;
 }
 
 UpdateOutcome updateFirmware(void)

@@ -243,6 +243,8 @@ std::string imageState(const json &image)
     return ":" + std::to_string(image.value("bytes_received", 0));
 }
 
+} // namespace
+
 std::vector<std::string> rebootOptions(Reboot reboot, bool realRebootWait)
 {
     // The test build spends no reboot wait: its first read for the prompt ends 2 to 3 s after
@@ -259,6 +261,8 @@ std::vector<std::string> rebootOptions(Reboot reboot, bool realRebootWait)
     default: return {};
     }
 }
+
+namespace {
 
 // The port's settings; first changed to ones that no run of the tool leaves behind.
 termios portSettings(const std::string &path, bool change)
@@ -283,6 +287,8 @@ std::string shown(const termios &tio, bool lineOnly)
     return lineOnly ? std::to_string(tio.c_cflag) : std::string((const char *)&tio, sizeof tio);
 }
 
+} // namespace
+
 std::vector<std::string> split(const std::string &text, const std::string &separator)
 {
     std::vector<std::string> parts;
@@ -292,6 +298,8 @@ std::vector<std::string> split(const std::string &text, const std::string &separ
     }
     return parts;
 }
+
+namespace {
 
 // The console is in key-at-a-time mode: the program waits at its key wait.
 bool waitsForAKey(int console)
@@ -310,8 +318,8 @@ std::string sleepCalls(bool rebootWaitRan)
     return calls;
 }
 
-// Every command as "kind@rate[+cts] answer" ("*N": N times in a row), then every image: "fpga=K"
-// when it arrived whole as catalogue entry K at 115200 with flow control, else "fpga:<bytes>".
+} // namespace
+
 std::string unitSummary(const json &report)
 {
     std::vector<std::string> commands;
@@ -333,15 +341,16 @@ std::string unitSummary(const json &report)
     return images.empty() ? text : text + " |" + images;
 }
 
-} // namespace
-
 testsupport::RunOptions NativeToolRunner::runOptions(Program program, const std::string &typed, int timeoutMs,
-                                                     const std::string &workDir) const
+                                                     const std::string &workDir,
+                                                     const std::vector<std::string> &args) const
 {
     testsupport::RunOptions options;
     options.argv = {program == Program::WebPackage ? LUMIVANE_WEB_PACKAGE_PATH
+                    : program == Program::Site     ? LUMIVANE_SITE_FASTWAIT_PATH
                     : realRebootWait_              ? LUMIVANE_UPDATE_PATH
                                                    : LUMIVANE_UPDATE_FASTWAIT_PATH};
+    options.argv.insert(options.argv.end(), args.begin(), args.end());
     options.stdinText = typed;
     options.timeoutMs = timeoutMs;
     options.env = {ports_.env()};

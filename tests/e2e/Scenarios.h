@@ -1,6 +1,7 @@
 // The end-to-end scenarios of the update tool, and how they reach the programs under test: native,
 // or under Wine.
 #pragma once
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,20 +10,23 @@
 
 namespace e2e {
 
-enum class Program { Update, WebPackage };
+enum class Program { Update, WebPackage, Site }; // Site: the site program's test build
 
 class ToolRunner {
 public:
     virtual ~ToolRunner() = default;
     // COMn opens the terminal at devicePath; ports never named are absent.
     virtual void namePort(int com, const std::string &devicePath) = 0;
+    // COMn names the terminal at devicePath, which another program holds while the runner lasts.
+    virtual void holdPort(int com, const std::string &devicePath) = 0;
     // What run() runs, for a caller to add a signal or a closed output to.
     virtual testsupport::RunOptions runOptions(Program program, const std::string &typed, int timeoutMs,
-                                               const std::string &workDir = "") const = 0;
+                                               const std::string &workDir = "",
+                                               const std::vector<std::string> &args = {}) const = 0;
     testsupport::RunResult run(Program program, const std::string &typed, int timeoutMs,
-                               const std::string &workDir = "")
+                               const std::string &workDir = "", const std::vector<std::string> &args = {})
     {
-        return testsupport::runProgram(runOptions(program, typed, timeoutMs, workDir));
+        return testsupport::runProgram(runOptions(program, typed, timeoutMs, workDir, args));
     }
     // False for the test build: its Sleep returns at once, writing "Sleep <ms>" on standard error.
     virtual bool realRebootWait() const = 0;
@@ -35,13 +39,20 @@ class NativeToolRunner : public ToolRunner {
 public:
     explicit NativeToolRunner(bool realRebootWait) : realRebootWait_(realRebootWait) {}
     void namePort(int com, const std::string &devicePath) override { ports_.name(com, devicePath); }
+    void holdPort(int com, const std::string &devicePath) override
+    {
+        namePort(com, devicePath);
+        held_.push_back(std::make_unique<testsupport::HeldPort>(devicePath));
+    }
     bool realRebootWait() const override { return realRebootWait_; }
     testsupport::RunOptions runOptions(Program program, const std::string &typed, int timeoutMs,
-                                       const std::string &workDir = "") const override;
+                                       const std::string &workDir = "",
+                                       const std::vector<std::string> &args = {}) const override;
 
 private:
     bool realRebootWait_;
     testsupport::PortsDir ports_;
+    std::vector<std::unique_ptr<testsupport::HeldPort>> held_;
 };
 
 enum class Reboot {
@@ -78,6 +89,13 @@ std::vector<std::string> scenarioNames(bool reachingTheReboot);
 extern const char FULL_UPDATE_SCENARIO[];
 
 void runScenario(ToolRunner &runner, const Scenario &scenario);
+
+// unitsim's options for a reboot of this kind, in a run that spends the real reboot wait or not.
+std::vector<std::string> rebootOptions(Reboot reboot, bool realRebootWait);
+std::vector<std::string> split(const std::string &text, const std::string &separator);
+// Every command as "kind@rate[+cts] answer" ("*N": N times in a row), then every image: "fpga=K"
+// when it arrived whole as catalogue entry K at 115200 with flow control, else "fpga:<bytes>".
+std::string unitSummary(const nlohmann::json &report);
 
 // The web package writer beside an older package, with something at the part file's name: links
 // and FIFOs are removed, never followed; a directory stops the run, the older package untouched.

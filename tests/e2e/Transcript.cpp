@@ -103,9 +103,9 @@ std::string openFailed(int com)
     return format("ERROR: Opening COM%d failed !", com);
 }
 
-std::string versionLines(int deviceCode, const std::string &model)
+std::string versionLines(int deviceCode, const std::string &model, const std::string &firmware)
 {
-    return "Checking firmware version ..............  2.01.05 \r\n" +
+    return "Checking firmware version ..............  " + firmware + " \r\n" +
            format("Checking fpga version ..................  %s 3.04  device:%d\r\n", model.c_str(),
                   deviceCode);
 }

@@ -28,8 +28,9 @@ std::string discoveryFound(int com, int rate);
 std::string openingPort(int com);
 std::string openFailed(int com);
 
-// A unit at 2.1.5 with FPGA 3.4.
-std::string versionLines(int deviceCode, const std::string &model = "SIMUNIT");
+// A unit at 2.1.5 (as shown) with FPGA 3.4.
+std::string versionLines(int deviceCode, const std::string &model = "SIMUNIT",
+                         const std::string &firmware = "2.01.05");
 inline const std::string PRODUCT_ACCEPTED = "Checking product .......... ";
 std::string identified(Side side);
 std::string preparing(Stage stage);

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The operators' ZIP of a Windows build: exactly the two programs, the guide and SHA256SUMS,
+# The operators' ZIP of a Windows build: exactly the three programs, the guide and SHA256SUMS,
 # the sums right, the programs those of the build without debug information, and each
 # program's version resource.
 # Usage: check-package.sh <windows build folder> <version> <release> <stand-in: 0|1> <work dir>
@@ -13,13 +13,13 @@ zip=$build/$name.zip dir=$work/$name
 status=0
 fail() { echo "$*"; status=1; }
 
-files=(LumivaneFwUpgrade.exe LumivaneFwWebPackage.exe OperatorGuide.txt)
-diff <(unzip -Z1 "$zip" | sort) <(printf "$name/%s\n" "${files[@]}" SHA256SUMS) || fail "the package does not hold what it should"
+files=(LumivaneFwUpgrade.exe LumivaneFwSite.exe LumivaneFwWebPackage.exe OperatorGuide.txt)
+diff <(unzip -Z1 "$zip" | sort) <(printf "$name/%s\n" "${files[@]}" SHA256SUMS | sort) || fail "the package does not hold what it should"
 rm -rf "$work" && mkdir -p "$work" && unzip -q "$zip" -d "$work" || exit 1
-(cd "$dir" && sha256sum "${files[@]}") | diff - "$dir/SHA256SUMS" || fail "SHA256SUMS is not the sums of the three files"
+(cd "$dir" && sha256sum "${files[@]}") | diff - "$dir/SHA256SUMS" || fail "SHA256SUMS is not the sums of the four files"
 grep -q "^LumivaneFwUpgrade $version - operator's guide" "$dir/OperatorGuide.txt" || fail "no operator's guide for $version"
 [ "$(grep -c 'THIS IS A STAND-IN BUILD' "$dir/OperatorGuide.txt")" = "$standin" ] || fail "the guide's stand-in note is wrong"
-for program in LumivaneFwUpgrade LumivaneFwWebPackage; do
+for program in LumivaneFwUpgrade LumivaneFwSite LumivaneFwWebPackage; do
   # The build's program without its debug information, which stays beside the build.
   SOURCE_DATE_EPOCH=0 x86_64-w64-mingw32-strip -o "$work/$program.stripped" "$build/$program.exe"
   cmp -s "$work/$program.stripped" "$dir/$program.exe" || fail "$program.exe is not the build's, stripped"

@@ -92,8 +92,9 @@ RunResult runProgram(const RunOptions &options)
                 options.signalWhen(readFile(out), console)) {
                 result.whenHeld = true;
                 if (options.signal != 0) {
-                    // The group: under Wine it holds the Windows program's own process.
-                    kill(-pid, options.signal);
+                    // The group, as a terminal's Ctrl-C: under Wine it holds the Windows program's
+                    // own process.
+                    kill(options.signalProgramOnly ? pid : -pid, options.signal);
                 } else if (write(console, options.keysWhen.data(), options.keysWhen.size()) < 0) {
                     perror("console");
                 }

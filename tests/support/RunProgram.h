@@ -25,6 +25,7 @@ struct RunOptions {
     // console's master side or -1) holds; with no signal, keysWhen is typed on the console then, and again at
     // each look (every 5 ms) while it holds.
     int signal = 0;
+    bool signalProgramOnly = false; // the program alone, not what it started
     std::string keysWhen;
     std::function<bool(const std::string &out, int console)> signalWhen;
 };

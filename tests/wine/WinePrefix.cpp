@@ -31,11 +31,13 @@ void WineToolRunner::namePort(int com, const std::string &devicePath)
 
 testsupport::RunOptions WineToolRunner::consoleOptions(const std::string &program, const std::string &keys,
                                                        int timeoutMs, const std::string &workDir,
-                                                       const std::string &closingKey) const
+                                                       const std::string &closingKey,
+                                                       const std::vector<std::string> &args) const
 {
     testsupport::RunOptions options;
     options.argv = {LUMIVANE_WINE_ENV, "run", LUMIVANE_WINE_PREFIX,
                     std::string(LUMIVANE_WINDOWS_BUILD_DIR) + "/" + program};
+    options.argv.insert(options.argv.end(), args.begin(), args.end());
     // A console reads Enter as CR, from a terminal that Wine reads raw.
     options.stdinText = keys;
     std::replace(options.stdinText.begin(), options.stdinText.end(), '\n', '\r');

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "Scenarios.h"
+#include "SiteRows.h"
 #include "Transcript.h"
 #include "WinePrefix.h"
 
@@ -75,5 +76,17 @@ TEST_P(PlantedPartUnderWine, IsRemovedNeverFollowedOrStopsTheRunWithItsKeyWait)
 // itself; the native rows show the rest.
 INSTANTIATE_TEST_SUITE_P(Wine, PlantedPartUnderWine, ::testing::Values("Nothing", "Directory"),
                          [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
+
+class SiteUnderWine : public ::testing::TestWithParam<site::SiteRow> {};
+
+// The site program's rows: process start, pipes, job object and console as Windows does them.
+TEST_P(SiteUnderWine, ListingSummaryLogsRecordUnitsAndStatusAsExpected)
+{
+    winetest::WineToolRunner runner(true);
+    site::runSiteRow(runner, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Wine, SiteUnderWine, ::testing::ValuesIn(site::siteRows()),
+                         [](const ::testing::TestParamInfo<site::SiteRow> &info) { return info.param.name; });
 
 } // namespace

@@ -1,0 +1,33 @@
+// The site program's end-to-end rows, played natively and under Wine: several simulated units at
+// once; the listing, the answer, the summary, each unit's log byte for byte against the update
+// tool's transcript for that unit, the units' own verdicts, the record lines and the exit status.
+#pragma once
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "Scenarios.h"
+
+namespace site {
+
+struct SiteRow {
+    std::string name;
+    // "COM: unitsim options" or "COM held", "; " between; others absent.
+    std::string units;
+    std::string args; // the site program's options, blank-separated
+    std::string typed;
+    // "COM kind" for each unit to update, in port order: updated, old-version (keeps its
+    // version), no-prompt, not-ready, cut (a transfer cut short), interrupted.
+    std::string outcomes;
+    int exitStatus;           // or the signal that ended it
+    std::string listing = ""; // when given: the listing's rows, byte for byte
+    // Sent once every unit to update shows its FPGA transfer. After SIGKILL only the ports are
+    // looked at: each must be free again within 3 s.
+    int signal = 0;
+};
+
+const std::vector<SiteRow> &siteRows();
+void PrintTo(const SiteRow &row, std::ostream *out);
+void runSiteRow(e2e::ToolRunner &runner, const SiteRow &row);
+
+} // namespace site
