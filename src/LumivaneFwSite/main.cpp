@@ -66,14 +66,8 @@ void installInterrupts(void)
 #ifdef _WIN32
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 #else
-    // No SA_RESTART: the question's read ends at once.
-    struct sigaction action;
-    memset(&action, 0, sizeof action);
-    action.sa_handler = onSignal;
-    sigfillset(&action.sa_mask);
-    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaction(signalNumber, &action, NULL);
-    }
+    // The question's read ends at once.
+    interruptsCatch(onSignal);
 #endif
 }
 

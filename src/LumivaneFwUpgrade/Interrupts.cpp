@@ -93,18 +93,26 @@ void interruptsInstall(void)
     // changes before it returns, and the process changes no other.
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 #else
+    interruptsCatch(onSignal);
+#endif
+}
+
+#ifndef _WIN32
+void interruptsCatch(void (*handler)(int))
+{
+    // No SA_RESTART: a console read under way ends at once.
     struct sigaction action;
     memset(&action, 0, sizeof action);
-    action.sa_handler = onSignal;
+    action.sa_handler = handler;
     sigfillset(&action.sa_mask);
     for (int signalNumber : {SIGINT, SIGQUIT, SIGTERM, SIGHUP}) {
         sigaction(signalNumber, &action, NULL);
     }
-    // A reader that goes away (`| head`) makes writes to standard output fail; the update goes on.
+    // A reader that goes away (`| head`) makes writes to standard output fail; the run goes on.
     action.sa_handler = SIG_IGN;
     sigaction(SIGPIPE, &action, NULL);
-#endif
 }
+#endif
 
 void interruptsSetStage(RunStage stage)
 {

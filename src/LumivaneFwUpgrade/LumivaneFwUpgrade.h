@@ -134,6 +134,10 @@ enum RunStage {
 // Ends the run cleanly on an interrupt (prepareConsole installs it).
 void interruptsInstall(void);
 void interruptsSetStage(RunStage stage);
+#ifndef _WIN32
+// Ctrl-C, Ctrl-\, SIGTERM and SIGHUP go to handler; a closed standard output ends no run.
+void interruptsCatch(void (*handler)(int));
+#endif
 // Ends the run through the closing routine and returns status, the run's exit status, which an
 // interrupt at the key wait keeps.
 int endRun(const char *lastMessage, int status);
