@@ -213,10 +213,10 @@ void runSiteRow(e2e::ToolRunner &runner, const SiteRow &row)
     if (row.signal == SIGKILL) {
         // Killed, the site program says nothing more; its workers end by themselves and give
         // their ports back.
-        for (const auto &[com, unit] : units) {
-            EXPECT_TRUE(testsupport::pollFor(
-                [&] { return testsupport::openAsNobody(sims[com]->slavePath()) == 0; }, 3000))
-                << "COM" << com << " is still held";
+        for (const auto &entry : units) {
+            const std::string port = sims[entry.first]->slavePath();
+            EXPECT_TRUE(testsupport::pollFor([&] { return testsupport::openAsNobody(port) == 0; }, 3000))
+                << "COM" << entry.first << " is still held";
         }
         return;
     }
