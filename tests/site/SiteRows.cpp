@@ -194,7 +194,7 @@ void runSiteRow(e2e::ToolRunner &runner, const SiteRow &row)
         result = runner.run(e2e::Program::Site, row.typed, 120000, work.path(), args);
     } else {
         testsupport::RunOptions run =
-            native->runOptions(e2e::Program::Site, row.typed, 120000, work.path(), args);
+            runner.runOptions(e2e::Program::Site, row.typed, 120000, work.path(), args);
         run.signal = row.signal;
         // Killed, the site program alone: its workers must notice by themselves.
         run.signalProgramOnly = row.signal == SIGKILL;
