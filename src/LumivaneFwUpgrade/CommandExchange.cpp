@@ -23,6 +23,9 @@ size_t responseLength = 0;
 // later exchange.
 bool replyLeftOnTheLine = false;
 
+bool sendFailed = false;
+int neverEndedReplies = 0;
+
 void dropWhatACutReplyLeft(void)
 {
     if (replyLeftOnTheLine) {
@@ -46,6 +49,7 @@ bool collectResponse(void)
     for (;;) {
         if (Clock::now() - start > lastReadStart) {
             replyLeftOnTheLine = true;
+            neverEndedReplies++;
             return false;
         }
         int received = 0;
@@ -89,7 +93,15 @@ void eraseShownPercentage(int shown)
 bool writeWhole(void *bytes, int count)
 {
     int written = 0;
-    return ComPortAPI_WriteCOM(bytes, count, &written) && written == count;
+    sendFailed = !ComPortAPI_WriteCOM(bytes, count, &written) || written != count;
+    return !sendFailed;
+}
+
+void showPercentage(int percent)
+{
+    printf("%d%%", percent);
+    fflush(stdout);
+    updateListener().imageProgress(percent);
 }
 
 } // namespace
@@ -97,20 +109,39 @@ bool writeWhole(void *bytes, int count)
 // Up to this many characters of a text from the unit are shown.
 #define SHOWN_TEXT_LIMIT 200
 
-void showUnitText(const char *text, size_t length)
+std::string escapedUnitText(const char *text, size_t length, BOOL oneLine)
 {
-    size_t shown = length < SHOWN_TEXT_LIMIT ? length : SHOWN_TEXT_LIMIT;
-    for (size_t i = 0; i < shown; i++) {
-        unsigned char c = (unsigned char)text[i];
-        if ((c >= 0x20 && c < 0x7F) || c == '\r' || c == '\n' || c == '\t') {
-            putchar(c);
+    std::string shown;
+    for (size_t i = 0; i < length; i++) {
+        const unsigned char c = (unsigned char)text[i];
+        if ((c >= 0x20 && c < 0x7F) || (!oneLine && (c == '\r' || c == '\n' || c == '\t'))) {
+            shown += (char)c;
         } else {
-            printf("\\x%02X", c);
+            char escaped[8];
+            snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            shown += escaped;
         }
     }
+    return shown;
+}
+
+void showUnitText(const char *text, size_t length)
+{
+    const std::string shown = escapedUnitText(text, length < SHOWN_TEXT_LIMIT ? length : SHOWN_TEXT_LIMIT, FALSE);
+    fwrite(shown.data(), 1, shown.size(), stdout);
     if (length > SHOWN_TEXT_LIMIT) {
         printf("... (%lu bytes)", (unsigned long)length);
     }
+}
+
+BOOL lastExchangeSendFailed(void)
+{
+    return sendFailed ? TRUE : FALSE;
+}
+
+int repliesThatNeverEnded(void)
+{
+    return neverEndedReplies;
 }
 
 BOOL sendCommand(char *commandToSend, BOOL isEchoON, BOOL validateResponse, char *expectedResponse)
@@ -126,6 +157,7 @@ BOOL sendCommand(char *commandToSend, BOOL isEchoON, BOOL validateResponse, char
         strcat(gDataBuffer, "\n\r");
     }
     dropWhatACutReplyLeft();
+    sendFailed = !fits;
     if (!fits || !writeWhole(gDataBuffer, (int)strlen(gDataBuffer))) {
         printf("\r\nError occurred when sending data !\r\n");
         fflush(stdout);
@@ -140,8 +172,8 @@ BOOL sendCommand(char *commandToSend, BOOL isEchoON, BOOL validateResponse, char
 
 BOOL sendData(uint8_t *dataToSend, int dataToSendLength, BOOL validateResponse, char *expectedResponse)
 {
-    printf("1%%");
-    fflush(stdout);
+    showPercentage(1);
+    sendFailed = false;
     if (dataToSendLength < 0) {
         return FALSE;
     }
@@ -156,16 +188,14 @@ BOOL sendData(uint8_t *dataToSend, int dataToSendLength, BOOL validateResponse, 
             sent += DATA_BLOCK_SIZE;
             eraseShownPercentage(shown);
             shown = (int)((long long)sent * 100 / dataToSendLength);
-            printf("%d%%", shown);
-            fflush(stdout);
+            showPercentage(shown);
             continue;
         }
         if (!writeWhole(dataToSend + sent, dataToSendLength - sent)) {
             return FALSE;
         }
         eraseShownPercentage(shown);
-        printf("100%%");
-        fflush(stdout);
+        showPercentage(100);
         sent = dataToSendLength;
         if (expectedResponse == nullptr) {
             return TRUE;

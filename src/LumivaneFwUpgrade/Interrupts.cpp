@@ -31,6 +31,15 @@ const char *const CUT_SHORT[] = {
 volatile sig_atomic_t gStage = STAGE_BEFORE_UPLOAD;
 volatile sig_atomic_t gClosingStatus = 1;
 const char *volatile gPartFile = NULL;
+void (*volatile gAlsoCall)(RunStage stage) = NULL;
+
+void callTheHook(void)
+{
+    void (*hook)(RunStage) = gAlsoCall;
+    if (hook != NULL) {
+        hook((RunStage)gStage);
+    }
+}
 
 // The status an interrupt ends the run with: the one the run already had once it is over.
 int interruptedStatus(void)
@@ -57,6 +66,7 @@ BOOL WINAPI onConsoleEvent(DWORD event)
         // A second event while the first is handled: the first ends the process.
         return TRUE;
     }
+    callTheHook();
     _lock_file(stdout);
     ComPortAPI_StopFromAnotherThread(PORT_STOP_BOUND_MS);
     if (gStage == STAGE_WRITING_PACKAGE && gPartFile != NULL) {
@@ -72,6 +82,7 @@ BOOL WINAPI onConsoleEvent(DWORD event)
 #else
 void onSignal(int)
 {
+    callTheHook();
     serialRestoreOnInterrupt();
     consoleRestoreOnInterrupt();
     if (gStage == STAGE_WRITING_PACKAGE && gPartFile != NULL) {
@@ -113,6 +124,11 @@ void interruptsCatch(void (*handler)(int))
     sigaction(SIGPIPE, &action, NULL);
 }
 #endif
+
+void interruptsAlsoCall(void (*hook)(RunStage stage))
+{
+    gAlsoCall = hook;
+}
 
 void interruptsSetStage(RunStage stage)
 {

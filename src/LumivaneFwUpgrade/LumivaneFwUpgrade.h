@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "Platform.h"
 #include "ReleaseManifest.h"
@@ -47,6 +48,10 @@ extern int gBaudRate;
 // Command exchange.
 BOOL sendCommand(char *commandToSend, BOOL isEchoON, BOOL validateResponse, char *expectedResponse);
 BOOL sendData(uint8_t *dataToSend, int dataToSendLength, BOOL validateResponse, char *expectedResponse);
+// TRUE when the last exchange failed in its write: the line stopped taking bytes, or went away.
+BOOL lastExchangeSendFailed(void);
+// How many replies since the start ended by the exchange's bound on a line that never fell silent.
+int repliesThatNeverEnded(void);
 
 // Port and baud-rate discovery: every port in turn, or one port (*opened FALSE when it is
 // absent or held); the port that answered stays open at gBaudRate.
@@ -84,6 +89,8 @@ VersionReplyVerdict parseVersionReply(const char *reply, size_t length, BOOL rep
 // Shows text that came from the unit without letting it drive the terminal: printable characters,
 // CR, LF and TAB as they are, any other byte as \xHH, and only the start of a long text.
 void showUnitText(const char *text, size_t length);
+// The same rule as a text, without any cut; with oneLine, CR, LF and TAB are escaped too.
+std::string escapedUnitText(const char *text, size_t length, BOOL oneLine);
 // The unit's prompt after the reboot: the text read begins with "[" and ends with ">>".
 BOOL isUnitPrompt(const char *text, size_t length);
 
@@ -93,6 +100,12 @@ BOOL queryVersion(VersionReply *version);
 // The identity texts the unit may answer, in the order they are tried.
 enum UnitIdentity { IDENTITY_NONE = -1, IDENTITY_TX, IDENTITY_TX2, IDENTITY_RX, IDENTITY_RX2 };
 UnitIdentity queryIdentity(void);
+
+// The catalogue entry of the microcontroller firmware.
+const int FIRMWARE_IMAGE_ENTRY = 0;
+// The catalogue entry of a unit's FPGA image, by the device code it reports and its side; -1 for a
+// device the release has no image for.
+int fpgaImageEntry(int deviceCode, BOOL tx);
 
 // The reboot wait: a counter of this many steps of this length.
 const int REBOOT_STEPS = 46; // max_cnt
@@ -105,6 +118,40 @@ enum UpdateOutcome {
     UPDATE_PROMPT_MISSING = 2, // both images taken, but no prompt recognised after the reboot
 };
 UpdateOutcome updateFirmware(void);
+
+// Why an update stopped (UPDATE_FAILED); its console says the same in its own lines.
+enum UpdateFailure {
+    FAILURE_NO_VERSION,       // the version query got no readable reply
+    FAILURE_UNKNOWN_PRODUCT,  // a device code the release has no image for
+    FAILURE_NO_IDENTITY,      // no known identity text
+    FAILURE_NO_MEMORY,        // the FPGA image's text could not be copied
+    FAILURE_STAND_IN_IMAGES,  // a stand-in build and a unit that is not the simulated one
+    FAILURE_IMAGE_NOT_VALID,  // the image's text is no valid Intel HEX
+    FAILURE_NOT_READY,        // the unit did not answer "Ready" to the upload command
+    FAILURE_SEND_FAILED,      // a write gave up: the line stopped taking bytes, or went away
+    FAILURE_IMAGE_REFUSED,    // no "SUCCESS" after the image
+};
+// The stages that carry an image, in their order.
+enum ImageStage { IMAGE_FPGA, IMAGE_FIRMWARE };
+// What the update does as it goes, for a program that follows it (the site program's worker); the
+// update tool follows nothing, and the console text is the same either way.
+class UpdateListener {
+public:
+    virtual ~UpdateListener() = default;
+    virtual void versionRead(const VersionReply &version) = 0; // only when the reply parsed
+    virtual void identified(UnitIdentity identity) = 0;
+    // Before the upload command: the image's catalogue entry and what the command announces.
+    virtual void imageAnnounced(ImageStage stage, int entry, int length, uint32_t checksum) = 0;
+    virtual void imageProgress(int percent) = 0; // of the image under way
+    virtual void imageTaken(ImageStage stage) = 0;
+    virtual void rebootSecondsLeft(int seconds) = 0;
+    virtual void promptCheck() = 0;
+    virtual void updateFailed(UpdateFailure failure) = 0;
+};
+// Until the process ends; NULL follows nothing.
+void updateFollow(UpdateListener *listener);
+// The one that follows, or one that does nothing.
+UpdateListener &updateListener(void);
 BOOL createFirmwareFileForWeb(void);
 
 // Main flow: the start-up state both programs share, and the one way a run ends.
@@ -119,7 +166,8 @@ void dipsplayLastMessageToUserBeforeExit(char *lastMessage);
 // with spaces around it at most, and fits the room kept for an answer (a longer line is refused
 // whole).
 BOOL readTypedNumber(long long *typed);
-// The same for a yes or no: TRUE only for "y" or "yes" (either case throughout), alone.
+// The operator's next line, an empty one too, as a yes or no: TRUE only for "y" or "yes" (either
+// case throughout), alone; Enter alone is no.
 BOOL readTypedYes(void);
 
 // What an interrupt cuts short; it chooses the line shown before the run ends with status 1
@@ -133,6 +181,9 @@ enum RunStage {
 };
 // Ends the run cleanly on an interrupt (prepareConsole installs it).
 void interruptsInstall(void);
+// Also called on an interrupt, first, with the stage cut short: from a signal handler on POSIX
+// systems (async-signal-safe calls only), from the console handler's thread on Windows.
+void interruptsAlsoCall(void (*hook)(RunStage stage));
 void interruptsSetStage(RunStage stage);
 #ifndef _WIN32
 // Ctrl-C, Ctrl-\, SIGTERM and SIGHUP go to handler; a closed standard output ends no run.

@@ -50,7 +50,7 @@ char *copyCatalogueText(int index)
 
 BOOL allocateRunBuffers(void)
 {
-    gHexFirmware = copyCatalogueText(0);
+    gHexFirmware = copyCatalogueText(FIRMWARE_IMAGE_ENTRY);
     gDataConcatenated = (uint8_t *)calloc(CONCAT_BUFFER_SIZE + 16, 1);
     if (gDataConcatenated != NULL) {
         memset(gDataConcatenated, 0xFF, CONCAT_BUFFER_SIZE);

@@ -39,9 +39,10 @@ bool readLine(char *line, size_t room)
     return fits && (c != EOF || length > 0);
 }
 
-// The operator's next line that is not empty, without the blanks around it; NULL at the end of
-// input and for a line longer than the room kept for an answer.
-char *readTypedAnswer(char (&line)[ANSWER_ROOM + 1])
+// The operator's next line that is not empty (or the next line, empty too, with emptyAnswers),
+// without the blanks around it; NULL at the end of input and for a line longer than the room kept
+// for an answer.
+char *readTypedAnswer(char (&line)[ANSWER_ROOM + 1], bool emptyAnswers)
 {
     for (;;) {
         if (!readLine(line, sizeof line)) {
@@ -55,7 +56,7 @@ char *readTypedAnswer(char (&line)[ANSWER_ROOM + 1])
         while (end > start && isBlank(end[-1])) {
             end--;
         }
-        if (end != start) {
+        if (end != start || emptyAnswers) {
             *end = '\0';
             return start;
         }
@@ -68,7 +69,7 @@ char *readTypedAnswer(char (&line)[ANSWER_ROOM + 1])
 BOOL readTypedNumber(long long *typed)
 {
     char line[ANSWER_ROOM + 1];
-    const char *start = readTypedAnswer(line);
+    const char *start = readTypedAnswer(line, false);
     if (start == NULL) {
         return FALSE;
     }
@@ -84,7 +85,8 @@ BOOL readTypedNumber(long long *typed)
 BOOL readTypedYes(void)
 {
     char line[ANSWER_ROOM + 1];
-    const char *answer = readTypedAnswer(line);
+    // Enter alone is the question's default: no.
+    const char *answer = readTypedAnswer(line, true);
     return answer != NULL && (strcmp(answer, "y") == 0 || strcmp(answer, "Y") == 0 ||
                               strcmp(answer, "yes") == 0 || strcmp(answer, "YES") == 0)
                ? TRUE

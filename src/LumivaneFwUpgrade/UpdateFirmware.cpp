@@ -15,7 +15,15 @@ const int DATA_TIMEOUT_MS = 1000;
 const int PROMPT_TIMEOUT_MS = LONG_WAIT_MS(11000);
 const int IMAGE_BAUD_RATE = 115200;
 
+// The update stops here, for this reason.
+BOOL failWith(UpdateFailure failure)
+{
+    updateListener().updateFailed(failure);
+    return FALSE;
+}
+
 struct UploadStage {
+    ImageStage stage;
     const char *invalidDataMessage;
     const char *preparingLabel;
     const char *commandPrefix;
@@ -25,6 +33,7 @@ struct UploadStage {
 };
 
 const UploadStage PROGRAMMABLE_LOGIC_STAGE = {
+    IMAGE_FPGA,
     "\r\nERROR: Programmable Logic data is not valid !\r",
     "Preparing to Upload Programmable Logic ............ ",
     "%fw -l ",
@@ -34,6 +43,7 @@ const UploadStage PROGRAMMABLE_LOGIC_STAGE = {
 };
 
 const UploadStage FIRMWARE_STAGE = {
+    IMAGE_FIRMWARE,
     "\r\nERROR: uC Firmware data is not valid !\r",
     "Preparing to Upload Firmware ...................... ",
     "%fw -h ",
@@ -103,17 +113,19 @@ const UnitSide *identifyUnit(void)
     if (identity == IDENTITY_NONE) {
         return NULL;
     }
+    updateListener().identified(identity);
     return identity == IDENTITY_TX || identity == IDENTITY_TX2 ? &TX_SIDE : &RX_SIDE;
 }
 
-BOOL uploadImage(const UploadStage &stage, char *sourceText)
+BOOL uploadImage(const UploadStage &stage, char *sourceText, int entry)
 {
     if (!ValidateFwAndConcatenateData(sourceText)) {
         puts(stage.invalidDataMessage);
-        return FALSE;
+        return failWith(FAILURE_IMAGE_NOT_VALID);
     }
     fputs(stage.preparingLabel, stdout);
     ComputeConcatenatedDataCheckSum();
+    updateListener().imageAnnounced(stage.stage, entry, gDataConcatenatedLenght, gDataConcatenatedCheckSum);
 
     char commandToSend[100];
     snprintf(commandToSend, sizeof commandToSend, "%s%u %d", stage.commandPrefix,
@@ -123,7 +135,7 @@ BOOL uploadImage(const UploadStage &stage, char *sourceText)
     interruptsSetStage(STAGE_UPLOADING);
     if (!sendCommand(commandToSend, 0, 1, (char *)"Ready")) {
         puts("FAILED [Unit not ready]\r");
-        return FALSE;
+        return failWith(lastExchangeSendFailed() ? FAILURE_SEND_FAILED : FAILURE_NOT_READY);
     }
     puts("OK\r");
 
@@ -132,11 +144,12 @@ BOOL uploadImage(const UploadStage &stage, char *sourceText)
     ComPortAPI_SetReadingTimeoutInMs(DATA_TIMEOUT_MS);
     if (!sendData(gDataConcatenated, gDataConcatenatedLenght, 1, (char *)"SUCCESS")) {
         puts("FAILED\r");
-        return FALSE;
+        return failWith(lastExchangeSendFailed() ? FAILURE_SEND_FAILED : FAILURE_IMAGE_REFUSED);
     }
     if (stage.successLine != NULL) {
         puts(stage.successLine);
     }
+    updateListener().imageTaken(stage.stage);
     return TRUE;
 }
 
@@ -147,11 +160,13 @@ BOOL waitForRebootAndCheckPrompt(void)
     fputs(" OK\n\r\n\r", stdout);
     fputs("Please wait while the unit is rebooting ........... ", stdout);
     for (int i = 0; i < REBOOT_STEPS; i++) {
+        updateListener().rebootSecondsLeft((REBOOT_STEPS - i) * REBOOT_STEP_MS / 1000);
         printf("%3d%%", i * 100 / REBOOT_STEPS);
         Sleep(REBOOT_STEP_MS);
         fputs("\b\b\b\b", stdout);
     }
     printf("%3d%%", REBOOT_STEPS * 100 / REBOOT_STEPS);
+    updateListener().promptCheck();
 
     // Whatever the unit printed while it rebooted is dropped; only the next text counts.
     readReplyIntoDataBuffer(0);
@@ -178,7 +193,7 @@ BOOL imagesMayGoTo(const VersionReply &version)
     }
     puts("\r\nERROR: This build carries stand-in images: it only updates the simulated unit "
          "(model SIMUNIT) !\r");
-    return FALSE;
+    return failWith(FAILURE_STAND_IN_IMAGES);
 }
 #else
 BOOL imagesMayGoTo(const VersionReply &)
@@ -188,6 +203,18 @@ BOOL imagesMayGoTo(const VersionReply &)
 #endif
 
 } // namespace
+
+int fpgaImageEntry(int deviceCode, BOOL tx)
+{
+    // The engineering sample's pair first, then the production unit's; TX before RX in each.
+    if (deviceCode == DEVICE_XC7A100_484) {
+        return tx ? 1 : 2;
+    }
+    if (deviceCode == DEVICE_XC7A35_484) {
+        return tx ? 3 : 4;
+    }
+    return -1;
+}
 
 BOOL isUnitPrompt(const char *text, size_t length)
 {
@@ -208,43 +235,45 @@ UnitIdentity queryIdentity(void)
 UpdateOutcome updateFirmware(void)
 {
     VersionReply version;
-    queryVersion(&version);
+    const BOOL versionRead = queryVersion(&version);
+    if (versionRead) {
+        updateListener().versionRead(version);
+    }
 
     fputs("Checking product .......... ", stdout);
-    int txPage;
-    int rxPage;
+    if (fpgaImageEntry(version.fpga_type, TRUE) < 0) {
+        puts("FAILED, Unknown product\r");
+        failWith(!versionRead ? (lastExchangeSendFailed() ? FAILURE_SEND_FAILED : FAILURE_NO_VERSION)
+                              : FAILURE_UNKNOWN_PRODUCT);
+        return UPDATE_FAILED;
+    }
     if (version.fpga_type == DEVICE_XC7A100_484) {
         puts("ENG. SAMPLE detected\r");
-        txPage = 1;
-        rxPage = 2;
-    } else if (version.fpga_type == DEVICE_XC7A35_484) {
-        txPage = 3;
-        rxPage = 4;
-    } else {
-        puts("FAILED, Unknown product\r");
-        return UPDATE_FAILED;
     }
 
     const UnitSide *side = identifyUnit();
     if (side == NULL) {
         puts("FAILED\r");
+        failWith(lastExchangeSendFailed() ? FAILURE_SEND_FAILED : FAILURE_NO_IDENTITY);
         return UPDATE_FAILED;
     }
     puts(side->okLine);
     fputs(side->shownIdentity, stdout);
     puts("\r");
-    int page_idx = side == &TX_SIDE ? txPage : rxPage;
+    const int fpgaEntry = fpgaImageEntry(version.fpga_type, side == &TX_SIDE);
 
-    gHexFPGA_Code = copyCatalogueText(page_idx);
+    gHexFPGA_Code = copyCatalogueText(fpgaEntry);
     if (gHexFPGA_Code == NULL) {
         puts("\r\nERROR: Not enough memory for the Programmable Logic data !\r");
+        failWith(FAILURE_NO_MEMORY);
         return UPDATE_FAILED;
     }
     if (!imagesMayGoTo(version)) {
         return UPDATE_FAILED;
     }
 
-    if (!uploadImage(PROGRAMMABLE_LOGIC_STAGE, gHexFPGA_Code) || !uploadImage(FIRMWARE_STAGE, gHexFirmware)) {
+    if (!uploadImage(PROGRAMMABLE_LOGIC_STAGE, gHexFPGA_Code, fpgaEntry) ||
+        !uploadImage(FIRMWARE_STAGE, gHexFirmware, FIRMWARE_IMAGE_ENTRY)) {
         return UPDATE_FAILED;
     }
     return waitForRebootAndCheckPrompt() ? UPDATE_COMPLETED : UPDATE_PROMPT_MISSING;
