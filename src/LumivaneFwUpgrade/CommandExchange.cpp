@@ -127,7 +127,8 @@ std::string escapedUnitText(const char *text, size_t length, BOOL oneLine)
 
 void showUnitText(const char *text, size_t length)
 {
-    const std::string shown = escapedUnitText(text, length < SHOWN_TEXT_LIMIT ? length : SHOWN_TEXT_LIMIT, FALSE);
+    const std::string shown =
+        escapedUnitText(text, length < SHOWN_TEXT_LIMIT ? length : SHOWN_TEXT_LIMIT, FALSE);
     fwrite(shown.data(), 1, shown.size(), stdout);
     if (length > SHOWN_TEXT_LIMIT) {
         printf("... (%lu bytes)", (unsigned long)length);

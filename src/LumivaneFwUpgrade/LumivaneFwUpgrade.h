@@ -121,15 +121,15 @@ UpdateOutcome updateFirmware(void);
 
 // Why an update stopped (UPDATE_FAILED); its console says the same in its own lines.
 enum UpdateFailure {
-    FAILURE_NO_VERSION,       // the version query got no readable reply
-    FAILURE_UNKNOWN_PRODUCT,  // a device code the release has no image for
-    FAILURE_NO_IDENTITY,      // no known identity text
-    FAILURE_NO_MEMORY,        // the FPGA image's text could not be copied
-    FAILURE_STAND_IN_IMAGES,  // a stand-in build and a unit that is not the simulated one
-    FAILURE_IMAGE_NOT_VALID,  // the image's text is no valid Intel HEX
-    FAILURE_NOT_READY,        // the unit did not answer "Ready" to the upload command
-    FAILURE_SEND_FAILED,      // a write gave up: the line stopped taking bytes, or went away
-    FAILURE_IMAGE_REFUSED,    // no "SUCCESS" after the image
+    FAILURE_NO_VERSION,      // the version query got no readable reply
+    FAILURE_UNKNOWN_PRODUCT, // a device code the release has no image for
+    FAILURE_NO_IDENTITY,     // no known identity text
+    FAILURE_NO_MEMORY,       // the FPGA image's text could not be copied
+    FAILURE_STAND_IN_IMAGES, // a stand-in build and a unit that is not the simulated one
+    FAILURE_IMAGE_NOT_VALID, // the image's text is no valid Intel HEX
+    FAILURE_NOT_READY,       // the unit did not answer "Ready" to the upload command
+    FAILURE_SEND_FAILED,     // a write gave up: the line stopped taking bytes, or went away
+    FAILURE_IMAGE_REFUSED,   // no "SUCCESS" after the image
 };
 // The stages that carry an image, in their order.
 enum ImageStage { IMAGE_FPGA, IMAGE_FIRMWARE };
