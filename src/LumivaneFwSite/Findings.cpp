@@ -1,17 +1,7 @@
 // What the listing found on each port, and what an update would do there.
-#include <cstring>
+#include <cstdio>
 
-#include <nlohmann/json.hpp>
-
-#include "SiteFindings.h"
-
-using nlohmann::json;
-
-namespace {
-
-const char *const IDENTITY_NAMES[] = {"tx", "tx2", "rx", "rx2"};
-
-} // namespace
+#include "LumivaneFwSite.h"
 
 bool isTx(UnitIdentity identity)
 {
@@ -27,72 +17,48 @@ std::string sideOf(UnitIdentity identity)
     return std::string(isTx(identity) ? "TX" : "RX") + (second ? " (2nd gen)" : " (1st gen)");
 }
 
-std::string plannedAction(const PortFinding &finding)
+std::string firmwareVersionText(const VersionReply &version)
 {
-    const int code = finding.version.fpga_type;
-    if (!finding.versionRead || (code != DEVICE_XC7A35_484 && code != DEVICE_XC7A100_484)) {
-        return "skip: unknown product";
-    }
-    return finding.identity == IDENTITY_NONE ? "skip: no identity" : "update";
+    return std::to_string(version.fw_ver) + "." + std::to_string(version.fw_rev) + "." +
+           std::to_string(version.fw_sub);
 }
 
-std::string findingLine(const PortFinding &finding)
+std::string fpgaVersionText(const VersionReply &version)
 {
-    json line = {{"port", finding.port}, {"held", finding.held}, {"answered", finding.answered}};
-    if (finding.answered) {
-        line["rate"] = finding.rate;
-        line["identity"] = finding.identity == IDENTITY_NONE ? "" : IDENTITY_NAMES[finding.identity];
-    }
-    if (finding.versionRead) {
-        const VersionReply &v = finding.version;
-        line["version"] = {{"fw", {v.fw_ver, v.fw_rev, v.fw_sub}},
-                           {"model", v.model},
-                           {"fpga", {v.fpga_ver, v.fpga_rev}},
-                           {"device", v.fpga_type}};
-    }
-    // A model word is any bytes the unit sent: shown, never a reason to lose the line.
-    return line.dump(-1, ' ', false, json::error_handler_t::replace);
+    return std::to_string(version.fpga_ver) + "." + std::to_string(version.fpga_rev);
 }
 
-bool readFindingLine(const std::string &output, int port, PortFinding *finding)
+bool runsTheRelease(const VersionReply &version)
 {
-    const size_t start = output.rfind("\n{");
-    if (start == std::string::npos) {
-        return false;
+    return firmwareVersionText(version) == FIRMWARE_VERSION_TO_UPLOAD;
+}
+
+Plan planOf(const PortFinding &finding, bool again)
+{
+    if (finding.held) {
+        return Plan::Held;
     }
-    const json line = json::parse(output.substr(start + 1), nullptr, false);
-    if (!line.is_object() || line.value("port", 0) != port) {
-        return false;
+    if (!finding.answered) {
+        return finding.talks ? Plan::Talks : Plan::Nothing;
     }
-    try {
-        PortFinding read;
-        read.port = port;
-        read.held = line.at("held").get<bool>();
-        read.answered = line.at("answered").get<bool>();
-        if (read.answered) {
-            read.rate = line.at("rate").get<int>();
-            const std::string identity = line.at("identity").get<std::string>();
-            for (int i = IDENTITY_TX; i <= IDENTITY_RX2; i++) {
-                if (identity == IDENTITY_NAMES[i]) {
-                    read.identity = (UnitIdentity)i;
-                }
-            }
-        }
-        if (line.contains("version")) {
-            const json &v = line.at("version");
-            const std::string model = v.at("model").get<std::string>();
-            read.version.fw_ver = v.at("fw").at(0).get<int>();
-            read.version.fw_rev = v.at("fw").at(1).get<int>();
-            read.version.fw_sub = v.at("fw").at(2).get<int>();
-            snprintf(read.version.model, sizeof read.version.model, "%s", model.c_str());
-            read.version.fpga_ver = v.at("fpga").at(0).get<int>();
-            read.version.fpga_rev = v.at("fpga").at(1).get<int>();
-            read.version.fpga_type = v.at("device").get<int>();
-            read.versionRead = true;
-        }
-        *finding = read;
-        return true;
-    } catch (const json::exception &) {
-        return false;
+    if (!finding.versionRead || fpgaImageEntry(finding.version.fpga_type, TRUE) < 0) {
+        return Plan::UnknownProduct;
+    }
+    if (finding.identity == IDENTITY_NONE) {
+        return Plan::NoIdentity;
+    }
+    return runsTheRelease(finding.version) && !again ? Plan::OnTheRelease : Plan::Update;
+}
+
+std::string planText(Plan plan)
+{
+    switch (plan) {
+    case Plan::Update: return "update";
+    case Plan::OnTheRelease: return std::string("skip: runs ") + FIRMWARE_VERSION_TO_UPLOAD;
+    case Plan::UnknownProduct: return "skip: unknown product";
+    case Plan::NoIdentity: return "skip: no identity";
+    case Plan::Held: return "skip: held by another program";
+    case Plan::Talks: return "skip: talks without end";
+    default: return "";
     }
 }

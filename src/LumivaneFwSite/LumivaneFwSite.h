@@ -13,9 +13,9 @@ const int SITE_FIRST_PORT = 1;
 const int SITE_LAST_PORT = 32;
 
 // The site program's exit statuses.
-const int SITE_ALL_UPDATED = 0;
-const int SITE_FAILED = 1;
-const int SITE_WARNING = 2;
+const int SITE_ALL_UPDATED = 0; // every listed unit updated, or on the release already
+const int SITE_FAILED = 1;      // a unit failed or was interrupted, or the run was
+const int SITE_WARNING = 2;     // a unit skipped or held, no prompt, not the release's version
 const int SITE_NOTHING_TO_UPDATE = 3;
 const int SITE_BAD_OPTION = -1;
 
@@ -24,38 +24,27 @@ struct PortFinding {
     int port = 0;
     bool held = false;     // another program holds it
     bool answered = false; // the probe was answered at `rate`
+    bool talks = false;    // not answered, and the line never fell silent
     int rate = 0;
     bool versionRead = false;
     VersionReply version;
     UnitIdentity identity = IDENTITY_NONE;
 };
 
-// "update", or why the unit is left alone.
-std::string plannedAction(const PortFinding &finding);
+// What the listing plans for a port.
+enum class Plan { Update, OnTheRelease, UnknownProduct, NoIdentity, Held, Talks, Nothing };
+// With again, a unit on the release is updated all the same.
+Plan planOf(const PortFinding &finding, bool again);
+// "update", "skip: runs 1.0.8", "skip: unknown product", ...
+std::string planText(Plan plan);
+
 bool isTx(UnitIdentity identity);
-std::string sideOf(UnitIdentity identity); // "TX", "RX (2nd gen)", ...
-std::string versionText(int major, int minor, int sub);
-
-// Worker modes: the site program started on one port. Their standard output is what the
-// parent reads: one JSON line for a probe, the one-unit transcript for an update.
-int runProbeWorker(int port);
-int runUpdateWorker(int port, int rate);
-// Between the one-unit transcript and the version reported after the update.
-extern const char AFTER_THE_UPDATE[];
-
-// The stage a unit's transcript has reached so far: "preparing FPGA", "FPGA 42%",
-// "rebooting 97 s", "checking", ...
-std::string progressOf(const std::string &transcript);
+std::string sideOf(UnitIdentity identity); // "TX (1st gen)", "RX (2nd gen)", ... or "?"
+// Versions as the site program shows and records them all: "2.1.5", "3.4", as the release's own
+// version is written.
+std::string firmwareVersionText(const VersionReply &version);
+std::string fpgaVersionText(const VersionReply &version);
+bool runsTheRelease(const VersionReply &version);
 
 // How a unit's update ended.
 enum class Verdict { Updated, Warning, Failed, Interrupted };
-struct UnitOutcome {
-    Verdict verdict = Verdict::Failed;
-    std::string text; // "updated, now runs 1.0.8", "FAILED: unit not ready", ...
-    bool versionAfterRead = false;
-    VersionReply versionAfter;
-    // Per stage (FPGA, firmware): "ok", "failed", "interrupted" or "not reached".
-    std::string stageOutcome[2];
-};
-// exitStatus: the worker's, or -1 when it did not end by itself.
-UnitOutcome outcomeOf(const std::string &transcript, int exitStatus);

@@ -1,121 +1,103 @@
 #include "SiteView.h"
 
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
 
-#ifdef _WIN32
-#include <windows.h>
-#ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
-#define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
-#endif
-#else
-#include <unistd.h>
-#endif
-
 namespace {
-
-// Refreshes in place at most this often.
-const long long REFRESH_MS = 250;
-
-// A console that moves the cursor for us: a terminal, or a Windows console that takes its
-// control sequences.
-bool consoleRedraws(void)
-{
-#ifdef _WIN32
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    DWORD mode = 0;
-    return GetConsoleMode(out, &mode) && SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
-#else
-    return isatty(STDOUT_FILENO) != 0;
-#endif
-}
-
-long long nowMs(void)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-// The stage without its figure: "FPGA 42%" and "FPGA 43%" are one stage, as are
-// "rebooting 97 s" and "rebooting 94 s".
-std::string withoutFigure(const std::string &stage)
-{
-    std::string cut = stage;
-    if (cut.size() > 2 && cut.compare(cut.size() - 2, 2, " s") == 0) {
-        cut.resize(cut.size() - 2);
-    } else if (cut.empty() || cut.back() != '%') {
-        return stage;
-    }
-    const size_t space = cut.rfind(' ');
-    return space == std::string::npos ? stage : cut.substr(0, space);
-}
 
 std::string field(const std::string &text, size_t width)
 {
     return text.size() >= width ? text + " " : text + std::string(width - text.size(), ' ');
 }
 
-} // namespace
-
-std::string unitLabel(const PortFinding &finding)
+std::string portField(int port)
 {
-    return field("COM" + std::to_string(finding.port), 7) + field(sideOf(finding.identity), 15);
+    return field("COM" + std::to_string(port), 7);
 }
 
-void showListing(const std::vector<PortFinding> &findings)
+// What a unit left alone counts as: on the release already, or skipped.
+bool onTheRelease(const PortFinding &finding, bool again)
+{
+    return planOf(finding, again) == Plan::OnTheRelease;
+}
+
+} // namespace
+
+std::string unitLabel(int port, UnitIdentity identity)
+{
+    return portField(port) + field(sideOf(identity), 15);
+}
+
+void showListing(const std::vector<PortFinding> &findings, bool again)
 {
     fputs("\r\nPort   Rate    Model    Firmware  FPGA   Device  Side           Update\r\n", stdout);
     for (const PortFinding &f : findings) {
-        const std::string port = field("COM" + std::to_string(f.port), 7);
-        if (f.held) {
-            printf("%sheld by another program\r\n", port.c_str());
+        const Plan plan = planOf(f, again);
+        if (plan == Plan::Held || plan == Plan::Talks) {
+            printf("%s%s\r\n", portField(f.port).c_str(),
+                   plan == Plan::Held ? "held by another program" : "talks without end");
             continue;
         }
-        if (!f.answered) {
+        if (plan == Plan::Nothing) {
             continue;
         }
         const VersionReply &v = f.version;
-        char fpga[32];
-        snprintf(fpga, sizeof fpga, "%d.%02d", v.fpga_ver, v.fpga_rev);
-        char firmware[48];
-        snprintf(firmware, sizeof firmware, "%d.%02d.%02d", v.fw_ver, v.fw_rev, v.fw_sub);
-        printf("%s%s%s%s%s%s%s%s\r\n", port.c_str(), field(std::to_string(f.rate), 8).c_str(),
-               field(f.versionRead ? v.model : "-", 9).c_str(),
-               field(f.versionRead ? firmware : "-", 10).c_str(),
-               field(f.versionRead ? fpga : "-", 7).c_str(),
+        printf("%s%s%s%s%s%s%s%s\r\n", portField(f.port).c_str(), field(std::to_string(f.rate), 8).c_str(),
+               field(f.versionRead ? escapedUnitText(v.model, v.modelLength, TRUE) : "-", 9).c_str(),
+               field(f.versionRead ? firmwareVersionText(v) : "-", 10).c_str(),
+               field(f.versionRead ? fpgaVersionText(v) : "-", 7).c_str(),
                field(f.versionRead ? std::to_string(v.fpga_type) : "-", 8).c_str(),
-               field(sideOf(f.identity), 15).c_str(), plannedAction(f).c_str());
+               field(sideOf(f.identity), 15).c_str(), planText(plan).c_str());
     }
 }
 
-LiveView::LiveView(std::vector<std::string> units)
-    : units_(std::move(units)), shown_(units_.size()), inPlace_(consoleRedraws())
+void showSummary(const std::vector<UnitRun> &updated, const std::vector<PortFinding> &leftAlone, bool again,
+                 const std::string &runFolder)
 {
-    fputs("\r\n", stdout);
+    if (runFolder.empty()) {
+        fputs("\r\nSummary:\r\n", stdout);
+    } else {
+        printf("\r\nSummary (logs in %s):\r\n", runFolder.c_str());
+    }
+    int counts[4] = {0, 0, 0, 0};
+    int current = 0;
+    // Port and line: the updated units and those left alone, shown in port order.
+    std::vector<std::pair<int, std::string>> lines;
+    for (const UnitRun &unit : updated) {
+        counts[(int)verdictOf(unit.report)]++;
+        lines.push_back({unit.listed.port, unitLabel(unit.listed.port, unit.report.identity) +
+                                               outcomeText(unit.report) +
+                                               (unit.note.empty() ? "" : " (" + unit.note + ")")});
+    }
+    for (const PortFinding &finding : leftAlone) {
+        current += onTheRelease(finding, again) ? 1 : 0;
+        lines.push_back(
+            {finding.port, unitLabel(finding.port, finding.identity) + planText(planOf(finding, again))});
+    }
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (const auto &line : lines) {
+        printf("%s\r\n", line.second.c_str());
+    }
+    printf("\r\n%d units: %d updated, %d already on %s, %d with a warning, %d failed, %d interrupted, %d "
+           "skipped\r\n",
+           (int)lines.size(), counts[(int)Verdict::Updated], current, FIRMWARE_VERSION_TO_UPLOAD,
+           counts[(int)Verdict::Warning], counts[(int)Verdict::Failed], counts[(int)Verdict::Interrupted],
+           (int)leftAlone.size() - current);
 }
 
-void LiveView::show(const std::vector<std::string> &stages, bool final)
+int siteStatus(const std::vector<UnitRun> &updated, const std::vector<PortFinding> &leftAlone, bool again)
 {
-    if (!inPlace_) {
-        for (size_t i = 0; i < units_.size(); i++) {
-            const std::string stage = withoutFigure(stages[i]);
-            if (stage != shown_[i]) {
-                shown_[i] = stage;
-                printf("%s%s\r\n", units_[i].c_str(), stage.c_str());
-            }
+    int status = SITE_ALL_UPDATED;
+    for (const UnitRun &unit : updated) {
+        const Verdict verdict = verdictOf(unit.report);
+        if (verdict == Verdict::Failed || verdict == Verdict::Interrupted) {
+            return SITE_FAILED;
         }
-        return;
+        status = verdict == Verdict::Warning ? SITE_WARNING : status;
     }
-    if (stages == shown_ || (!final && nowMs() - lastDrawMs_ < REFRESH_MS)) {
-        return;
+    for (const PortFinding &finding : leftAlone) {
+        status = onTheRelease(finding, again) ? status : SITE_WARNING;
     }
-    std::string frame = drawn_ ? "\x1b[" + std::to_string(units_.size()) + "A" : "";
-    for (size_t i = 0; i < units_.size(); i++) {
-        frame += "\r\x1b[2K" + units_[i] + stages[i] + "\r\n";
-    }
-    fwrite(frame.data(), 1, frame.size(), stdout);
-    shown_ = stages;
-    drawn_ = true;
-    lastDrawMs_ = nowMs();
+    return status;
 }

@@ -1,29 +1,20 @@
-// What the operator sees of a site update: the listing, the live view of the units and the
-// summary.
+// What the operator sees of the units before and after their update: the listing, and the
+// summary with its counts. Unit text is shown escaped: it never drives the console.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "LumivaneFwSite.h"
-
-void showListing(const std::vector<PortFinding> &findings);
-
-// One line per unit: refreshed in place on a terminal (a few times a second at most), else one
-// plain line per stage change, so that a log reads in order.
-class LiveView {
-public:
-    explicit LiveView(std::vector<std::string> units);
-    // The stage (or outcome) of each unit, in the order given at construction.
-    void show(const std::vector<std::string> &stages, bool final);
-
-private:
-    std::vector<std::string> units_;
-    std::vector<std::string> shown_;
-    bool inPlace_;
-    bool drawn_ = false;
-    long long lastDrawMs_ = 0;
-};
+#include "SiteRecord.h"
 
 // "COM3   RX (2nd gen)   ": the port and side a line starts with.
-std::string unitLabel(const PortFinding &finding);
+std::string unitLabel(int port, UnitIdentity identity);
+
+void showListing(const std::vector<PortFinding> &findings, bool again);
+
+// Every unit listed: updated ones with their outcome, the others with why they were left alone.
+// runFolder "" when no unit was updated.
+void showSummary(const std::vector<UnitRun> &updated, const std::vector<PortFinding> &leftAlone, bool again,
+                 const std::string &runFolder);
+// The run's exit status from what each unit came to.
+int siteStatus(const std::vector<UnitRun> &updated, const std::vector<PortFinding> &leftAlone, bool again);

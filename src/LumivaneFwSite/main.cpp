@@ -1,56 +1,40 @@
-// The site update program: lists the units on COM1 to COM32, asks once, updates every unit
-// at the same time with one worker process per unit, checks what each runs afterwards and
+// The site update program: lists the units on COM1 to COM32, asks once, updates every unit that
+// needs it at the same time with one worker process per unit, checks what each runs afterwards and
 // records it.
-#include <chrono>
-#include <climits>
-#include <condition_variable>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <map>
-#include <memory>
-#include <mutex>
-#include <thread>
 
 #ifdef _WIN32
-#include <direct.h>
 #include <windows.h>
-#else
-#include <sys/stat.h>
 #endif
 
-#include "ComPortAPI.h"
-#include "LumivaneFwSite.h"
-#include "SiteFindings.h"
+#include "LiveView.h"
+#include "SiteOptions.h"
 #include "SiteRecord.h"
 #include "SiteView.h"
-#include "Workers.h"
+#include "Supervision.h"
+#include "Worker.h"
 
 namespace {
-
-const char USAGE[] = "Usage: LumivaneFwSite [--list] [--yes] [--record PATH]\r\n";
-const char PROBE_WORKER[] = "--probe-worker";
-const char UPDATE_WORKER[] = "--update-worker";
-#ifdef _WIN32
-// Not inherited: a worker started later must not hold another unit's log.
-const char LOG_MODE[] = "wbN";
-#else
-const char LOG_MODE[] = "wbe";
-#endif
-// How often the view looks at the workers' output.
-const int TICK_MS = 100;
 
 volatile sig_atomic_t gInterrupt = 0;
 
 #ifdef _WIN32
-// Every worker shares the console and gets the same event: it ends itself as the one-unit
-// tool does. The site program stays to read their last lines and give the summary.
+// Set once the run's records are written and its summary shown.
+HANDLE gRunEnded = NULL;
+// A closed console gives the program 5 s in all: the workers, which get the same event, end
+// within their own port bounds, and the records are written within this.
+const DWORD RUN_END_BOUND_MS = 4000;
+
+// Every worker shares the console and gets the same event: it ends itself as the one-unit tool
+// does. The site program waits here, bounded, while its main thread records their ends.
 BOOL WINAPI onConsoleEvent(DWORD event)
 {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
         return FALSE;
     }
     gInterrupt = SIGINT;
+    WaitForSingleObject(gRunEnded, RUN_END_BOUND_MS);
     return TRUE;
 }
 #else
@@ -63,6 +47,7 @@ void onSignal(int signalNumber)
 void installInterrupts(void)
 {
 #ifdef _WIN32
+    gRunEnded = CreateEventA(NULL, TRUE, FALSE, NULL);
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 #else
     // The question's read ends at once.
@@ -70,280 +55,120 @@ void installInterrupts(void)
 #endif
 }
 
-struct Options {
-    bool list = false;
-    bool yes = false;
-    bool recordGiven = false;
-    std::string record;
-    const char *worker = nullptr;
-    int port = 0;
-    int rate = 0;
-};
-
-bool readNumber(const char *text, int *value)
+void runEnded(void)
 {
-    char *end = nullptr;
-    const long number = strtol(text, &end, 10);
-    if (*text < '0' || *text > '9' || *end != '\0' || number <= 0 || number > INT_MAX) {
-        return false;
-    }
-    *value = (int)number;
-    return true;
-}
-
-bool parseOptions(int argc, char **argv, Options *options)
-{
-    for (int i = 1; i < argc; i++) {
-        const std::string option = argv[i];
-        if (option == "--list") {
-            options->list = true;
-        } else if (option == "--yes") {
-            options->yes = true;
-        } else if (option == "--record" && i + 1 < argc && argv[i + 1][0] != '\0') {
-            options->recordGiven = true;
-            options->record = argv[++i];
-        } else if (option == PROBE_WORKER && argc == 3 && readNumber(argv[2], &options->port)) {
-            options->worker = PROBE_WORKER;
-            return true;
-        } else if (option == UPDATE_WORKER && argc == 4 && readNumber(argv[2], &options->port) &&
-                   readNumber(argv[3], &options->rate)) {
-            options->worker = UPDATE_WORKER;
-            return true;
-        } else {
-            printf("ERROR: Unknown option or missing value: %s\r\n%s", argv[i], USAGE);
-            return false;
-        }
-    }
-    return true;
-}
-
-// One worker and what it has written so far; its reader thread fills the fields under gLock.
-struct Running {
-    WorkerProcess process;
-    std::string output;
-    bool ended = false;
-    int status = -1;
-    FILE *log = nullptr;
-    std::thread reader;
-};
-
-std::mutex gLock;
-std::condition_variable gChanged;
-
-void readUntilEnd(Running *worker)
-{
-    char piece[4096];
-    long count;
-    while ((count = worker->process.read(piece, sizeof piece)) > 0) {
-        if (worker->log != nullptr) {
-            fwrite(piece, 1, (size_t)count, worker->log);
-            fflush(worker->log);
-        }
-        std::lock_guard<std::mutex> hold(gLock);
-        worker->output.append(piece, (size_t)count);
-        gChanged.notify_all();
-    }
-    const int status = worker->process.wait();
-    std::lock_guard<std::mutex> hold(gLock);
-    worker->process.release();
-    worker->status = status;
-    worker->ended = true;
-    gChanged.notify_all();
-}
-
-void startWorker(Running *worker, const std::vector<std::string> &args)
-{
-    if (!worker->process.start(args)) {
-        worker->ended = true;
-        return;
-    }
-    worker->reader = std::thread(readUntilEnd, worker);
-}
-
-// Waits for every worker, calling `look` (under gLock) after each change and every tick;
-// an interrupt is passed on to the workers still running.
-template <typename Look> void watchWorkers(std::vector<std::unique_ptr<Running>> &workers, Look look)
-{
-    bool passedOn = false;
-    std::unique_lock<std::mutex> hold(gLock);
-    for (;;) {
-        if (gInterrupt != 0 && !passedOn) {
-            passedOn = true;
-            for (auto &worker : workers) {
-                if (!worker->ended) {
-                    worker->process.interrupt(gInterrupt);
-                }
-            }
-        }
-        bool allEnded = true;
-        for (auto &worker : workers) {
-            allEnded = allEnded && worker->ended;
-        }
-        look();
-        if (allEnded) {
-            break;
-        }
-        gChanged.wait_for(hold, std::chrono::milliseconds(TICK_MS));
-    }
-    hold.unlock();
-    for (auto &worker : workers) {
-        if (worker->reader.joinable()) {
-            worker->reader.join();
-        }
-    }
+#ifdef _WIN32
+    SetEvent(gRunEnded);
+#endif
 }
 
 std::vector<PortFinding> listPorts(void)
 {
-    std::vector<std::unique_ptr<Running>> workers;
+    Supervisor supervisor(&gInterrupt);
     for (int port = SITE_FIRST_PORT; port <= SITE_LAST_PORT; port++) {
-        workers.push_back(std::make_unique<Running>());
-        startWorker(workers.back().get(), {PROBE_WORKER, std::to_string(port)});
+        supervisor.start({PROBE_WORKER, std::to_string(port)}, nullptr);
     }
-    watchWorkers(workers, [] {});
+    std::vector<std::string> channels(SITE_LAST_PORT - SITE_FIRST_PORT + 1);
+    supervisor.watch([&](size_t worker, const std::string &line) { channels[worker] += line + "\n"; }, [] {});
     std::vector<PortFinding> findings;
     for (int port = SITE_FIRST_PORT; port <= SITE_LAST_PORT; port++) {
         PortFinding finding;
         finding.port = port;
-        readFindingLine(workers[port - SITE_FIRST_PORT]->output, port, &finding);
+        readProbeEvent(channels[port - SITE_FIRST_PORT], port, &finding);
         findings.push_back(finding);
     }
     return findings;
 }
 
-// The FPGA image of a unit, as the update chooses it.
-int fpgaCatalogueIndex(const PortFinding &finding)
+std::string pathIn(const std::string &folder, const std::string &name)
 {
-    const int first = finding.version.fpga_type == DEVICE_XC7A100_484 ? 1 : 3;
-    return first + (isTx(finding.identity) ? 0 : 1);
-}
-
-// The length and checksum a stage announces for catalogue entry `index`, as the update
-// computes them.
-AnnouncedImage announcedImage(int index)
-{
-    static std::map<int, AnnouncedImage> known;
-    if (known.count(index) == 0) {
-        char *text = copyCatalogueText(index);
-        AnnouncedImage image;
-        if (text != nullptr && ValidateFwAndConcatenateData(text)) {
-            ComputeConcatenatedDataCheckSum();
-            image = {gDataConcatenatedLenght, gDataConcatenatedCheckSum};
-        }
-        free(text);
-        known[index] = image;
-    }
-    return known[index];
-}
-
-// A folder of this run's own in the current one.
-std::string makeRunFolder(void)
-{
-    const std::string base = "LumivaneFwSite-" + utcNow(true);
-    for (int attempt = 1; attempt < 100; attempt++) {
-        const std::string name = attempt == 1 ? base : base + "-" + std::to_string(attempt);
 #ifdef _WIN32
-        if (_mkdir(name.c_str()) == 0) {
+    return folder + "\\" + name;
 #else
-        if (mkdir(name.c_str(), 0755) == 0) {
+    return folder + "/" + name;
 #endif
-            return name;
-        }
-    }
-    return "";
 }
 
-int siteStatus(const std::vector<UnitRun> &runs)
-{
-    int status = SITE_ALL_UPDATED;
-    for (const UnitRun &run : runs) {
-        if (run.outcome.verdict == Verdict::Failed || run.outcome.verdict == Verdict::Interrupted) {
-            return SITE_FAILED;
-        }
-        if (run.outcome.verdict == Verdict::Warning) {
-            status = SITE_WARNING;
-        }
-    }
-    return status;
-}
+struct Record {
+    std::string path;
+    RunContext context;
+    bool failed = false;
 
-void showSummary(const std::vector<UnitRun> &runs, const std::string &folder, const std::string &recordError)
-{
-    printf("\r\nSummary (logs in %s):\r\n", folder.c_str());
-    int counts[4] = {0, 0, 0, 0};
-    for (const UnitRun &run : runs) {
-        printf("%s%s\r\n", unitLabel(run.finding).c_str(), run.outcome.text.c_str());
-        counts[(int)run.outcome.verdict]++;
-    }
-    if (!recordError.empty()) {
-        printf("WARNING: the update record could not be written to %s\r\n", recordError.c_str());
-    }
-    printf("\r\n%d units: %d updated, %d with a warning, %d failed, %d interrupted\r\n", (int)runs.size(),
-           counts[(int)Verdict::Updated], counts[(int)Verdict::Warning], counts[(int)Verdict::Failed],
-           counts[(int)Verdict::Interrupted]);
-}
+    void append(const std::string &line) { failed = !appendRecordLine(path, line) || failed; }
+};
 
-int updateUnits(const std::vector<PortFinding> &units, const std::string &recordPath)
+std::vector<UnitRun> updateUnits(const std::vector<PortFinding> &units, const std::string &folder,
+                                 Record &record)
 {
-    const std::string folder = makeRunFolder();
-    if (folder.empty()) {
-        fputs("ERROR: The run folder could not be made here, nothing was updated.\r\n", stdout);
-        return SITE_FAILED;
-    }
-    const std::string host = hostName();
     std::vector<UnitRun> runs(units.size());
     std::vector<std::string> labels;
+    std::vector<FILE *> logs;
+    Supervisor supervisor(&gInterrupt);
     for (size_t i = 0; i < units.size(); i++) {
-        runs[i].finding = units[i];
-        runs[i].images[0] = announcedImage(fpgaCatalogueIndex(units[i]));
-        runs[i].images[1] = announcedImage(0);
+        UnitRun &unit = runs[i];
+        unit.listed = units[i];
         // Not "COM3.log": Windows opens any file named COMn, whatever its extension, as the port.
-        runs[i].logPath = folder + "/COM" + std::to_string(units[i].port) + "-unit.log";
-        labels.push_back(unitLabel(units[i]));
+        const std::string log = pathIn(folder, "COM" + std::to_string(unit.listed.port) + "-unit.log");
+        // Not inherited: a worker started later must not hold another unit's log.
+#ifdef _WIN32
+        logs.push_back(fopen(log.c_str(), "wbN"));
+#else
+        logs.push_back(fopen(log.c_str(), "wbe"));
+#endif
+        unit.log = logs.back() != nullptr ? log : "";
+        unit.note =
+            logs.back() != nullptr ? "" : "its log could not be opened: " + std::string(strerror(errno));
+        unit.start = utcNow(false);
+        record.append(startedLine(record.context, unit));
+        supervisor.start({UPDATE_WORKER, std::to_string(unit.listed.port), std::to_string(unit.listed.rate)},
+                         logs.back());
+        labels.push_back(unitLabel(unit.listed.port, unit.listed.identity));
     }
-    std::vector<std::unique_ptr<Running>> workers;
-    for (UnitRun &run : runs) {
-        workers.push_back(std::make_unique<Running>());
-        Running *worker = workers.back().get();
-        worker->log = fopen(run.logPath.c_str(), LOG_MODE);
-        run.start = utcNow(false);
-        startWorker(worker,
-                    {UPDATE_WORKER, std::to_string(run.finding.port), std::to_string(run.finding.rate)});
-    }
-
     LiveView view(labels);
-    std::vector<bool> recorded(runs.size(), false);
-    std::string recordError;
-    watchWorkers(workers, [&] {
-        std::vector<std::string> stages;
-        bool allEnded = true;
-        for (size_t i = 0; i < runs.size(); i++) {
-            Running &worker = *workers[i];
-            if (worker.ended && !recorded[i]) {
-                recorded[i] = true;
-                runs[i].outcome = outcomeOf(worker.output, worker.status);
-                runs[i].end = utcNow(false);
-                if (!appendRecordLine(recordPath, recordLine(runs[i], host))) {
-                    recordError = recordPath.empty() ? "(no place for it)" : recordPath;
-                }
-            }
-            allEnded = allEnded && worker.ended;
-            stages.push_back(worker.ended ? runs[i].outcome.text : progressOf(worker.output));
-        }
-        view.show(stages, allEnded);
-    });
-    for (auto &worker : workers) {
-        if (worker->log != nullptr) {
-            fclose(worker->log);
+    std::vector<bool> concluded(runs.size(), false);
+    supervisor.watch([&](size_t worker, const std::string &line) { applyEvent(line, &runs[worker].report); },
+                     [&] {
+                         std::vector<UnitState> states;
+                         bool allEnded = true;
+                         for (size_t i = 0; i < runs.size(); i++) {
+                             UnitRun &unit = runs[i];
+                             if (supervisor.hasEnded(i) && !concluded[i]) {
+                                 concluded[i] = true;
+                                 const WorkerEnd &end = supervisor.end(i);
+                                 concludeReport(&unit.report, end.started);
+                                 const std::string why = !end.started ? end.notStarted : end.ended;
+                                 unit.note += (unit.note.empty() || why.empty() ? "" : "; ") + why;
+                                 unit.end = utcNow(false);
+                                 record.append(endedLine(record.context, unit));
+                             }
+                             allEnded = allEnded && concluded[i];
+                             states.push_back(unit.report.state);
+                         }
+                         view.show(states, allEnded);
+                     });
+    for (FILE *log : logs) {
+        if (log != nullptr) {
+            fclose(log);
         }
     }
-    showSummary(runs, folder, recordError);
-    return siteStatus(runs);
+    return runs;
 }
 
-int runSite(const Options &options)
+int runSite(const SiteOptions &options)
 {
     warnIfStandInBuild();
+    Record record;
+    record.path = options.record.empty() ? defaultRecordPath() : options.record;
+    std::string why;
+    if (record.path.empty()) {
+        fputs("ERROR: There is no state folder for the update record (no HOME): name it with --record.\r\n",
+              stdout);
+        return SITE_BAD_OPTION;
+    }
+    if (!usableAsRecord(record.path, &why)) {
+        printf("ERROR: The update record %s cannot be used: %s.\r\n", record.path.c_str(), why.c_str());
+        return SITE_BAD_OPTION;
+    }
     if (!prepareWorkers()) {
         fputs("ERROR: The workers could not be prepared, nothing was updated.\r\n", stdout);
         return SITE_FAILED;
@@ -354,24 +179,28 @@ int runSite(const Options &options)
         fputs("\r\nINTERRUPTED: the listing was stopped, no unit was updated.\r\n", stdout);
         return SITE_FAILED;
     }
-    std::vector<PortFinding> toUpdate;
-    bool anyListed = false;
+    std::vector<PortFinding> toUpdate, leftAlone;
     for (const PortFinding &finding : findings) {
-        anyListed = anyListed || finding.answered || finding.held;
-        if (finding.answered && plannedAction(finding) == "update") {
-            toUpdate.push_back(finding);
+        const Plan plan = planOf(finding, options.again);
+        if (plan != Plan::Nothing) {
+            (plan == Plan::Update ? toUpdate : leftAlone).push_back(finding);
         }
     }
-    if (!anyListed) {
+    if (toUpdate.empty() && leftAlone.empty()) {
         fputs("No unit answered.\r\n", stdout);
         return SITE_NOTHING_TO_UPDATE;
     }
-    showListing(findings);
+    showListing(findings, options.again);
     if (options.list) {
         return SITE_ALL_UPDATED;
     }
+    record.context = {utcNow(true), hostName()};
     if (toUpdate.empty()) {
         fputs("\r\nNo unit to update.\r\n", stdout);
+        for (const PortFinding &finding : leftAlone) {
+            record.append(skippedLine(record.context, finding, planOf(finding, options.again)));
+        }
+        showSummary({}, leftAlone, options.again, "");
         return SITE_NOTHING_TO_UPDATE;
     }
     if (!options.yes) {
@@ -386,29 +215,49 @@ int runSite(const Options &options)
             return SITE_NOTHING_TO_UPDATE;
         }
     }
-    if (!allocateRunBuffers()) {
+    const std::string logs = options.logs.empty() ? pathIn(folderOf(record.path), "runs") : options.logs;
+    const std::string folder = makeRunFolder(logs, record.context.run, &why);
+    if (folder.empty()) {
+        printf("ERROR: The run folder could not be made in %s (%s), nothing was updated.\r\n", logs.c_str(),
+               why.c_str());
         return SITE_FAILED;
     }
-    const int status = updateUnits(toUpdate, options.recordGiven ? options.record : defaultRecordPath());
-    releaseRunBuffers();
-    return status;
+    for (const PortFinding &finding : leftAlone) {
+        record.append(skippedLine(record.context, finding, planOf(finding, options.again)));
+    }
+    const std::vector<UnitRun> runs = updateUnits(toUpdate, folder, record);
+    showSummary(runs, leftAlone, options.again, folder);
+    if (record.failed) {
+        printf("WARNING: the update record could not be written to %s\r\n", record.path.c_str());
+    }
+    // However the units ended, an interrupted run is a run cut short.
+    return gInterrupt != 0 ? SITE_FAILED : siteStatus(runs, leftAlone, options.again);
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    Options options;
-    if (!parseOptions(argc, argv, &options)) {
+    prepareConsole();
+    SiteOptions options;
+    if (!parseSiteOptions(argc, argv, &options)) {
         return SITE_BAD_OPTION;
     }
-    if (options.worker == PROBE_WORKER) {
-        return runProbeWorker(options.port);
+    if (options.worker != nullptr) {
+        if (!workerChannelOpen(options.channel)) {
+            printf("ERROR: A worker reports through its channel, and %s names none it holds.\r\n",
+                   options.channel);
+            return SITE_BAD_OPTION;
+        }
+        return options.worker == PROBE_WORKER ? runProbeWorker(options.port)
+                                              : runUpdateWorker(options.port, options.rate);
     }
-    if (options.worker == UPDATE_WORKER) {
-        return runUpdateWorker(options.port, options.rate);
+    if (options.help) {
+        fputs(USAGE, stdout);
+        return SITE_ALL_UPDATED;
     }
-    prepareConsole();
     installInterrupts();
-    return runSite(options);
+    const int status = runSite(options);
+    runEnded();
+    return status;
 }
