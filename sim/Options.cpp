@@ -213,8 +213,10 @@ const OptionRow OPTION_ROWS[] = {
      "keep reporting the --fw-version after a whole, good firmware image\n"
      "(without it the unit then reports the release's version, " RELEASE_FIRMWARE_VERSION ")",
      setFlag<&Options::keepVersion>},
-    {"--model", Takes::VALUE, "WORD", "model word in the \"%fw -v\" reply (default SIMUNIT)",
-     setText<&Options::model>},
+    {"--model", Takes::VALUE, "WORD",
+     "model word in the \"%fw -v\" reply, with the escapes of --reply (default\n"
+     "SIMUNIT)",
+     setEscaped<&Options::model>},
     {"--fpga-version", Takes::VALUE, "X.Y", "FPGA version in the \"%fw -v\" reply (default 3.4)",
      setText<&Options::fpgaVersion>},
     {"--device-code", Takes::VALUE, "N",

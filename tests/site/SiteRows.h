@@ -16,14 +16,18 @@ struct SiteRow {
     std::string units;
     std::string args; // the site program's options, blank-separated
     std::string typed;
-    // "COM kind" for each unit to update, in port order: updated, old-version (keeps its
-    // version), no-prompt, not-ready, cut (a transfer cut short), interrupted.
+    // "COM kind" for each unit, in port order. Updated: updated, old-version (keeps its version),
+    // no-prompt, not-ready, send-failed (its line stops taking bytes, or goes), interrupted,
+    // stand-in (refused by a stand-in build). Left alone: held, unknown, current (on the release).
     std::string outcomes;
     int exitStatus;           // or the signal that ended it
     std::string listing = ""; // when given: the listing's rows, byte for byte
-    // Sent once every unit to update shows its FPGA transfer. After SIGKILL only the ports are
-    // looked at: each must be free again within 3 s.
+    // Sent to the site program alone once every unit to update shows its FPGA transfer. After
+    // SIGKILL only the ports and the record's started lines are looked at: each port must be free
+    // again within 3 s.
     int signal = 0;
+    // unitsim options of a unit put in place of the first one's while the question waits.
+    std::string swappedFor = "";
 };
 
 const std::vector<SiteRow> &siteRows();
