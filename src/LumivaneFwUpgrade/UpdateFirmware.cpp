@@ -204,18 +204,6 @@ BOOL imagesMayGoTo(const VersionReply &)
 
 } // namespace
 
-int fpgaImageEntry(int deviceCode, BOOL tx)
-{
-    // The engineering sample's pair first, then the production unit's; TX before RX in each.
-    if (deviceCode == DEVICE_XC7A100_484) {
-        return tx ? 1 : 2;
-    }
-    if (deviceCode == DEVICE_XC7A35_484) {
-        return tx ? 3 : 4;
-    }
-    return -1;
-}
-
 BOOL isUnitPrompt(const char *text, size_t length)
 {
     return length >= 2 && text[0] == '[' && text[length - 2] == '>' && text[length - 1] == '>' ? TRUE : FALSE;
