@@ -47,7 +47,8 @@ const std::vector<SiteRow> ROWS = {
     {"EveryUnitUpdatedOrOnTheRelease",
      "2: --role rx --device-code 4 --baud 4800; 5: --role tx2; 6:; 8: --role rx2; 9: " + ON_THE_RELEASE,
      "--yes", "", "2 updated; 5 updated; 6 updated; 8 updated; 9 current", 0},
-    {"EnterAloneAnswersNo", "1:; 2: --role rx", "", "\n", "", 3},
+    // The "y" after it answers nothing: the question was answered.
+    {"EnterAloneAnswersNo", "1:; 2: --role rx", "", "\ny\n", "", 3},
     {"NothingToUpdate", "1: --device-code 3; 2 held; 3: " + ON_THE_RELEASE, "", "",
      "1 unknown; 2 held; 3 current", 3},
     // The unit on COM1 is replaced while the question waits: the record says what the unit there
