@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -20,6 +21,7 @@
 #endif
 
 #include "ComPortAPI.h"
+#include "LiveView.h"
 #include "LumivaneFwSite.h"
 #include "SiteFindings.h"
 #include "SiteRecord.h"
@@ -283,6 +285,29 @@ void showSummary(const std::vector<UnitRun> &runs, const std::string &folder, co
            counts[(int)Verdict::Interrupted]);
 }
 
+// The view's state of a running unit, from the stage its transcript has reached ("FPGA 42%",
+// "rebooting 97 s", ...).
+UnitState runningState(const std::string &stage)
+{
+    static const struct {
+        const char *start;
+        UnitPhase phase;
+    } PHASES[] = {{"preparing FPGA", UnitPhase::PreparingFpga},
+                  {"FPGA ", UnitPhase::Fpga},
+                  {"preparing firmware", UnitPhase::PreparingFirmware},
+                  {"firmware ", UnitPhase::Firmware},
+                  {"rebooting ", UnitPhase::Rebooting},
+                  {"checking", UnitPhase::Checking}};
+    UnitState state;
+    for (const auto &phase : PHASES) {
+        if (stage.compare(0, strlen(phase.start), phase.start) == 0) {
+            state.phase = phase.phase;
+            state.figure = atoi(stage.c_str() + strlen(phase.start));
+        }
+    }
+    return state;
+}
+
 int updateUnits(const std::vector<PortFinding> &units, const std::string &recordPath)
 {
     const std::string folder = makeRunFolder();
@@ -315,7 +340,7 @@ int updateUnits(const std::vector<PortFinding> &units, const std::string &record
     std::vector<bool> recorded(runs.size(), false);
     std::string recordError;
     watchWorkers(workers, [&] {
-        std::vector<std::string> stages;
+        std::vector<UnitState> states;
         bool allEnded = true;
         for (size_t i = 0; i < runs.size(); i++) {
             Running &worker = *workers[i];
@@ -328,9 +353,11 @@ int updateUnits(const std::vector<PortFinding> &units, const std::string &record
                 }
             }
             allEnded = allEnded && worker.ended;
-            stages.push_back(worker.ended ? runs[i].outcome.text : progressOf(worker.output));
+            states.push_back(
+                worker.ended ? UnitState{UnitPhase::Ended, 0, runs[i].outcome.verdict, runs[i].outcome.text}
+                             : runningState(progressOf(worker.output)));
         }
-        view.show(stages, allEnded);
+        view.show(states, allEnded);
     });
     for (auto &worker : workers) {
         if (worker->log != nullptr) {
