@@ -262,7 +262,7 @@ void LiveView::show(const std::vector<UnitState> &states, bool final)
     // and never later under a taller one; then up to the frame's first line.
     const int drawn = (int)shown_.size();
     const int down = std::max(liveFrameHeight(labels_.size(), rows), drawn) - drawn;
-    std::string text(down, '\n');
+    std::string text((size_t)down, '\n');
     if (drawn + down > 0) {
         text += "\x1b[" + std::to_string(drawn + down) + "A";
     }

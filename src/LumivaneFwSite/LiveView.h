@@ -52,6 +52,5 @@ private:
     std::vector<std::string> labels_;
     bool inPlace_;
     std::vector<std::string> shown_; // in place: the frame on the console; else each unit's stage
-    int kept_ = 0;                   // lines of the window below the frame's first that are the view's
     long long lastDrawMs_ = 0;
 };
