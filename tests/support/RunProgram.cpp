@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
 #include <thread>
@@ -75,9 +76,40 @@ RunResult runProgram(const RunOptions &options)
     } else if (writeFile(in, options.stdinText)) {
         fdIn = open(in.c_str(), O_RDONLY | O_CLOEXEC);
     }
-    const pid_t pid = options.argv.empty() ? -1 : spawn(options, fdIn, out, err);
+    // The standard output's terminal: the program opens it by its path, the test reads its master.
+    int screen = -1, screenSlave = -1;
+    std::string screenPath, screenOut;
+    RunOptions child = options;
+    if (options.outRows > 0 && options.outColumns > 0) {
+        winsize size{};
+        size.ws_row = (unsigned short)options.outRows;
+        size.ws_col = (unsigned short)options.outColumns;
+        if (openpty(&screen, &screenSlave, nullptr, nullptr, &size) != 0) {
+            close(fdIn);
+            return result;
+        }
+        screenPath = ttyname(screenSlave);
+        fcntl(screen, F_SETFD, FD_CLOEXEC);
+        fcntl(screenSlave, F_SETFD, FD_CLOEXEC);
+        child.env.push_back({"TERM", "xterm"});
+    }
+    const pid_t pid = options.argv.empty() ? -1 : spawn(child, fdIn, screen < 0 ? out : screenPath, err);
     close(fdIn);
+    // Whatever the terminal's master side has to read within waitMs, until it has nothing more:
+    // read while the program runs, so that a full terminal never stops it.
+    const auto readScreen = [&](int waitMs) {
+        pollfd ready{screen, POLLIN, 0};
+        char piece[4096];
+        long count = 1;
+        while (screen >= 0 && count > 0 && poll(&ready, 1, waitMs) > 0) {
+            if ((count = read(screen, piece, sizeof piece)) > 0) {
+                screenOut.append(piece, (size_t)count);
+            }
+        }
+    };
     if (pid < 0) {
+        close(screen);
+        close(screenSlave);
         return result;
     }
     result.started = true;
@@ -88,8 +120,9 @@ RunResult runProgram(const RunOptions &options)
     int status = 0;
     result.timedOut = !pollFor(
         [&] {
+            readScreen(0);
             if (options.signalWhen && (!result.whenHeld || options.signal == 0) &&
-                options.signalWhen(readFile(out), console)) {
+                options.signalWhen(screen < 0 ? readFile(out) : screenOut, console)) {
                 result.whenHeld = true;
                 if (options.signal != 0) {
                     // The group, as a terminal's Ctrl-C: under Wine it holds the Windows program's
@@ -108,7 +141,14 @@ RunResult runProgram(const RunOptions &options)
     }
     result.signaled = WIFSIGNALED(status);
     result.exitStatus = result.signaled ? WTERMSIG(status) : WEXITSTATUS(status);
-    result.out = readFile(out);
+    if (screen >= 0) {
+        // Closed on this side too, the terminal's master reads what is left, then its end (the
+        // last output may still be on its way through the terminal when the program has ended).
+        close(screenSlave);
+        readScreen(5000);
+        close(screen);
+    }
+    result.out = screen < 0 ? readFile(out) : screenOut;
     result.err = readFile(err);
     if (console >= 0) {
         tcgetattr(console, &result.consoleAfter);

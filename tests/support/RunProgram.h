@@ -21,6 +21,11 @@ struct RunOptions {
     // ahead; it stays open until the program ends, so a key wait is a real wait.
     bool stdinTerminal = false;
     bool rawTerminal = false; // that terminal starts raw, as Wine reads a console
+    // When both are given, standard output is a pseudo-terminal of that window size, with
+    // TERM=xterm: `out` is what its master side read (its default output processing included, so
+    // that a "\n" arrives as "\r\n").
+    int outRows = 0;
+    int outColumns = 0;
     // Sent to the program's process group once, as soon as signalWhen(standard output so far, the
     // console's master side or -1) holds; with no signal, keysWhen is typed on the console then, and again at
     // each look (every 5 ms) while it holds.
