@@ -79,6 +79,17 @@ struct Unit {
 
 const std::vector<std::string> LEFT_ALONE = {"held", "unknown", "current"};
 
+// A path the Windows program shows ("Z:\\tmp\\x", Wine's drive for the root) as this machine's.
+std::string hostPath(const std::string &shown)
+{
+    if (shown.compare(0, 3, "Z:\\") != 0) {
+        return shown;
+    }
+    std::string path = shown.substr(2);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
 bool leftAlone(const Unit &unit)
 {
     return std::find(LEFT_ALONE.begin(), LEFT_ALONE.end(), unit.kind) != LEFT_ALONE.end();
@@ -202,7 +213,7 @@ std::vector<std::string> recordedLines(const std::string &path, const std::map<i
                 << line;
             EXPECT_EQ(record["before"].value("side", ""),
                       label(0, unit).substr(7, label(0, unit).find_last_not_of(' ') - 6));
-            EXPECT_EQ(record.value("log", "").substr(0, 1), "/") << line;
+            EXPECT_EQ(hostPath(record.value("log", "")).substr(0, 1), "/") << line;
         } else if (kind == "skipped") {
             seen += " " + record.value("outcome", "");
         }
@@ -265,13 +276,23 @@ void runSiteRow(e2e::ToolRunner &runner, const SiteRow &row)
         }
     }
 
+    if (native == nullptr && !row.outcomes.empty()) {
+        // Under Wine an absent port is refused as a held one is (WinePrefix.h): it is summed up and
+        // recorded as one.
+        for (int com = 1; com <= 32; com++) {
+            if (sims.count(com) == 0) {
+                units[com].kind = "held";
+            }
+        }
+    }
+
     std::vector<std::string> args = e2e::split(row.args, " ");
     args.insert(args.begin(), {"--record", work.file("state/updates.jsonl")});
     testsupport::RunOptions run = runner.runOptions(e2e::Program::Site, row.typed, 120000, work.path(), args);
     if (!row.swappedFor.empty()) {
         // Typed once the unit on COM1 is another.
         run.stdinTerminal = true;
-        run.keysWhen = "y\n";
+        run.keysWhen = run.rawTerminal ? "y\r" : "y\n"; // a console reads Enter as CR
         run.signalWhen = [&, swapped = false](const std::string &out, int) mutable {
             if (!swapped && out.find("[y/N] ") != std::string::npos) {
                 swapped = true;
@@ -296,7 +317,9 @@ void runSiteRow(e2e::ToolRunner &runner, const SiteRow &row)
     }
     const testsupport::RunResult result = testsupport::runProgram(run);
     EXPECT_FALSE(result.timedOut);
-    EXPECT_EQ(result.exitStatus, row.exitStatus) << result.out;
+    // Under Wine the absent ports are held ones, and a held port is a warning.
+    const bool absentHeld = native == nullptr && !row.outcomes.empty();
+    EXPECT_EQ(result.exitStatus, absentHeld && row.exitStatus == 0 ? 2 : row.exitStatus) << result.out;
     const std::string recordPath = work.file("state/updates.jsonl");
     if (row.signal == SIGKILL) {
         // Killed, the site program says nothing more; its workers end by themselves and give
@@ -330,14 +353,15 @@ void runSiteRow(e2e::ToolRunner &runner, const SiteRow &row)
     }
     const size_t summaryAt = result.out.find("\r\nSummary");
     const size_t folderAt = result.out.find("(logs in ", summaryAt);
-    const std::string folder =
+    const std::string shownFolder =
         folderAt == std::string::npos
             ? ""
             : result.out.substr(folderAt + 9, result.out.find("):", folderAt) - folderAt - 9);
+    const std::string folder = hostPath(shownFolder);
     // Logs go beside the record, never into the current folder.
     EXPECT_TRUE(folder.empty() || folder.find(work.file("state/runs/")) == 0) << folder;
     std::string summary =
-        "\r\nSummary" + (folder.empty() ? std::string() : " (logs in " + folder + ")") + ":\r\n";
+        "\r\nSummary" + (folder.empty() ? std::string() : " (logs in " + shownFolder + ")") + ":\r\n";
     int counts[6] = {0, 0, 0, 0, 0, 0}; // updated, current, warning, failed, interrupted, skipped
     std::vector<std::string> expectedRecords;
     for (const auto &[com, unit] : units) {
