@@ -268,6 +268,24 @@ BOOL ComPortAPI_OpenCOM(int nId)
     return TRUE;
 }
 
+// The number of a name "COMn"; 0 for any other name.
+static int comNumberOf(const char *name)
+{
+    int number = 0;
+    char rest = '\0';
+    return sscanf(name, "COM%d%c", &number, &rest) == 1 && number > 0 ? number : 0;
+}
+
+BOOL ComPortAPI_OpenNamed(const char *name)
+{
+    return ComPortAPI_OpenCOM(comNumberOf(name));
+}
+
+BOOL ComPortAPI_NamedDeviceExists(const char *name)
+{
+    return ComPortAPI_DeviceExists(comNumberOf(name));
+}
+
 BOOL ComPortAPI_CloseCOM(void)
 {
     if (portGuardTake()) {

@@ -34,6 +34,10 @@ BOOL ComPortAPI_DeviceExists(int nId);
 // holds it, FALSE when it is absent.
 BOOL ComPortAPI_OpenFoundPortHeld(void);
 
+// A port by its name: "COMn", as ComPortAPI_OpenCOM(n) and ComPortAPI_DeviceExists(n) take it.
+BOOL ComPortAPI_OpenNamed(const char *name);
+BOOL ComPortAPI_NamedDeviceExists(const char *name);
+
 #ifdef _WIN32
 // For the console handler's thread: cuts a transfer under way short, gives the port back its
 // settings and closes it, and refuses it to every later call. Waits at most about twice boundMs;

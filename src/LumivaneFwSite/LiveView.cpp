@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "SitePorts.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
@@ -64,17 +66,28 @@ size_t groupOf(const UnitState &state)
     }
 }
 
-// Labels start with the port, "COM3" (unitLabel).
-int portOf(const std::string &label)
+// Labels start with the port, "COM3" or "rfc2217://rack4:4001" (unitLabel).
+std::string portOf(const std::string &label)
 {
-    return label.size() > 3 ? atoi(label.c_str() + 3) : 0;
+    return label.substr(0, label.find(' '));
 }
 
-// "COM1-8,11": the ports in increasing order, each run of consecutive ones as a range.
-std::string portRanges(std::vector<int> ports)
+// "COM1-8,11 rfc2217://rack4:4001": the COM ports in increasing order, each run of consecutive
+// ones as a range, then the others as they are.
+std::string portRanges(const std::vector<std::string> &names)
 {
+    std::vector<int> ports;
+    std::string others;
+    for (const std::string &name : names) {
+        const int number = comNumber(name);
+        if (number > 0) {
+            ports.push_back(number);
+        } else {
+            others += " " + name;
+        }
+    }
     std::sort(ports.begin(), ports.end());
-    std::string text = "COM";
+    std::string text = ports.empty() ? "" : "COM";
     for (size_t first = 0, last = 0; first < ports.size(); first = ++last) {
         while (last + 1 < ports.size() && ports[last + 1] == ports[last] + 1) {
             last++;
@@ -82,14 +95,14 @@ std::string portRanges(std::vector<int> ports)
         text += (first == 0 ? "" : ",") + std::to_string(ports[first]) +
                 (last > first ? "-" + std::to_string(ports[last]) : "");
     }
-    return text;
+    return ports.empty() ? others.substr(1) : text + others;
 }
 
 // A line of counts, then a line per group that has units: "FPGA 12-40%: COM1-8,11".
 std::vector<std::string> compactLines(const std::vector<std::string> &labels,
                                       const std::vector<UnitState> &states)
 {
-    std::vector<int> ports[GROUP_SLOTS];
+    std::vector<std::string> ports[GROUP_SLOTS];
     int lowest[GROUP_SLOTS] = {}, highest[GROUP_SLOTS] = {};
     for (size_t i = 0; i < labels.size(); i++) {
         const size_t group = groupOf(states[i]);

@@ -1,4 +1,4 @@
-// The site update: every unit on COM1 to COM32 listed, then updated at once, each by a worker
+// The site update: every unit on the machine's ports (or the operator's, network ports among them) listed, then updated at once, each by a worker
 // process of its own pinned to its port and rate, checked afterwards and recorded. The one-unit
 // modules keep their state per process, so a worker runs them unchanged.
 #pragma once
@@ -8,7 +8,7 @@
 
 #include "LumivaneFwUpgrade.h"
 
-// Ports the listing probes, as discovery does.
+// Ports the listing probes whatever the machine names, as discovery does.
 const int SITE_FIRST_PORT = 1;
 const int SITE_LAST_PORT = 32;
 
@@ -21,7 +21,7 @@ const int SITE_BAD_OPTION = -1;
 
 // What the listing learnt of one port.
 struct PortFinding {
-    int port = 0;
+    std::string port;      // "COM3", "rfc2217://rack4:4001"
     bool held = false;     // another program holds it
     bool answered = false; // the probe was answered at `rate`
     bool talks = false;    // not answered, and the line never fell silent

@@ -5,17 +5,20 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "SitePorts.h"
 #include "Workers.h"
 
 const char PROBE_WORKER[] = "--probe-worker";
 const char UPDATE_WORKER[] = "--update-worker";
 const char USAGE[] =
-    "Usage: LumivaneFwSite [--list] [--yes] [--again] [--record PATH] [--logs DIR] [--help]\r\n"
-    "Lists the units on COM1 to COM32, asks once, then updates every unit that needs it at the\r\n"
-    "same time and records each.\r\n"
+    "Usage: LumivaneFwSite [--list] [--yes] [--again] [--ports LIST] [--record PATH] [--logs DIR] [--help]\r\n"
+    "Lists the units on COM1 to COM32 and every other serial port the machine names, asks once,\r\n"
+    "then updates every unit that needs it at the same time and records each.\r\n"
     "  --list         the listing alone\r\n"
     "  --yes          no question: update at once\r\n"
     "  --again        update units already on the release too\r\n"
+    "  --ports LIST   only these ports, in this order: COMn, COMn-COMm and rfc2217://HOST:PORT\r\n"
+    "                 (a console server's port), commas between\r\n"
     "  --record PATH  the update record (default: the state folder's updates.jsonl)\r\n"
     "  --logs DIR     where each run's folder of unit logs goes (default: runs/ beside the record)\r\n"
     "  --help         this text\r\n"
@@ -50,9 +53,10 @@ bool parseWorker(int argc, char **argv, SiteOptions *options)
     if (argc != channelAt + 2 || strcmp(argv[channelAt], CHANNEL_OPTION) != 0) {
         return refuse("A worker reports through its channel, named with --channel after its port", argv[1]);
     }
-    if (!readNumber(argv[2], &options->port) || (update && !readNumber(argv[3], &options->rate))) {
-        return refuse("A worker's port and rate are numbers", argv[1]);
+    if (argv[2][0] == '\0' || (update && !readNumber(argv[3], &options->rate))) {
+        return refuse("A worker's port is a name and its rate a number", argv[1]);
     }
+    options->port = argv[2];
     options->worker = update ? UPDATE_WORKER : PROBE_WORKER;
     options->channel = argv[channelAt + 1];
     return true;
@@ -67,9 +71,10 @@ bool parseSiteOptions(int argc, char **argv, SiteOptions *options)
     }
     for (int i = 1; i < argc; i++) {
         const std::string option = argv[i];
-        std::string *value = option == "--record" ? &options->record
-                             : option == "--logs" ? &options->logs
-                                                  : nullptr;
+        std::string *value = option == "--record"  ? &options->record
+                             : option == "--logs"  ? &options->logs
+                             : option == "--ports" ? &options->portList
+                                                   : nullptr;
         if (option == "--list") {
             options->list = true;
         } else if (option == "--yes") {
@@ -86,6 +91,10 @@ bool parseSiteOptions(int argc, char **argv, SiteOptions *options)
         } else {
             *value = argv[++i];
         }
+    }
+    std::string bad;
+    if (!options->portList.empty() && !parsePortList(options->portList, &options->ports, &bad)) {
+        return refuse("Not a port of COM1 to COM256 or rfc2217://HOST:PORT", bad.c_str());
     }
     return true;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct SiteOptions {
     bool list = false;  // the listing alone
@@ -10,9 +11,11 @@ struct SiteOptions {
     bool help = false;
     std::string record; // "" for the default place
     std::string logs;   // the folder for the run folders; "" for beside the record
+    std::string portList;           // as given with --ports
+    std::vector<std::string> ports; // the operator's, each once; empty for the machine's
     // A worker: the mode's option, its port (and rate) and its channel's name.
     const char *worker = nullptr;
-    int port = 0;
+    std::string port;
     int rate = 0;
     const char *channel = nullptr;
 };

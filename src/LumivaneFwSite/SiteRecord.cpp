@@ -70,14 +70,14 @@ std::string images(void)
 #endif
 }
 
-json lineOf(const RunContext &context, const char *record, int port)
+json lineOf(const RunContext &context, const char *record, const std::string &port)
 {
     return {{"run", context.run},
             {"record", record},
             {"program", std::string("LumivaneFwSite ") + FIRMWARE_VERSION_TO_UPLOAD},
             {"images", images()},
             {"host", context.host},
-            {"port", "COM" + std::to_string(port)}};
+            {"port", port}};
 }
 
 std::string dumped(const json &line)

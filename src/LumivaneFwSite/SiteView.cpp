@@ -10,20 +10,14 @@ std::string field(const std::string &text, size_t width)
     return text.size() >= width ? text + " " : text + std::string(width - text.size(), ' ');
 }
 
-std::string portField(int port)
+std::string portField(const std::string &port)
 {
-    return field("COM" + std::to_string(port), 7);
-}
-
-// What a unit left alone counts as: on the release already, or skipped.
-bool onTheRelease(const PortFinding &finding, bool again)
-{
-    return planOf(finding, again) == Plan::OnTheRelease;
+    return field(port, 7);
 }
 
 } // namespace
 
-std::string unitLabel(int port, UnitIdentity identity)
+std::string unitLabel(const std::string &port, UnitIdentity identity)
 {
     return portField(port) + field(sideOf(identity), 15);
 }
@@ -51,7 +45,7 @@ void showListing(const std::vector<PortFinding> &findings, bool again)
     }
 }
 
-void showSummary(const std::vector<UnitRun> &updated, const std::vector<PortFinding> &leftAlone, bool again,
+void showSummary(const std::vector<PortFinding> &listed, const std::vector<UnitRun> &updated, bool again,
                  const std::string &runFolder)
 {
     if (runFolder.empty()) {
@@ -60,33 +54,31 @@ void showSummary(const std::vector<UnitRun> &updated, const std::vector<PortFind
         printf("\r\nSummary (logs in %s):\r\n", runFolder.c_str());
     }
     int counts[4] = {0, 0, 0, 0};
-    int current = 0;
-    // Port and line: the updated units and those left alone, shown in port order.
-    std::vector<std::pair<int, std::string>> lines;
-    for (const UnitRun &unit : updated) {
-        counts[(int)verdictOf(unit.report)]++;
-        lines.push_back({unit.listed.port, unitLabel(unit.listed.port, unit.report.identity) +
-                                               outcomeText(unit.report) +
-                                               (unit.note.empty() ? "" : " (" + unit.note + ")")});
-    }
-    for (const PortFinding &finding : leftAlone) {
-        current += onTheRelease(finding, again) ? 1 : 0;
-        lines.push_back(
-            {finding.port, unitLabel(finding.port, finding.identity) + planText(planOf(finding, again))});
-    }
-    std::stable_sort(lines.begin(), lines.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
-    for (const auto &line : lines) {
-        printf("%s\r\n", line.second.c_str());
+    int units = 0, current = 0, skipped = 0;
+    // In the listing's order: each unit updated with its outcome, each other with why it was left alone.
+    for (const PortFinding &finding : listed) {
+        const Plan plan = planOf(finding, again);
+        const auto run = std::find_if(updated.begin(), updated.end(),
+                                      [&](const UnitRun &unit) { return unit.listed.port == finding.port; });
+        if (run != updated.end()) {
+            counts[(int)verdictOf(run->report)]++;
+            printf("%s%s%s\r\n", unitLabel(run->listed.port, run->report.identity).c_str(),
+                   outcomeText(run->report).c_str(), run->note.empty() ? "" : (" (" + run->note + ")").c_str());
+        } else if (plan != Plan::Nothing && plan != Plan::Update) {
+            (plan == Plan::OnTheRelease ? current : skipped)++;
+            printf("%s%s\r\n", unitLabel(finding.port, finding.identity).c_str(), planText(plan).c_str());
+        } else {
+            continue;
+        }
+        units++;
     }
     printf("\r\n%d units: %d updated, %d already on %s, %d with a warning, %d failed, %d interrupted, %d "
            "skipped\r\n",
-           (int)lines.size(), counts[(int)Verdict::Updated], current, FIRMWARE_VERSION_TO_UPLOAD,
-           counts[(int)Verdict::Warning], counts[(int)Verdict::Failed], counts[(int)Verdict::Interrupted],
-           (int)leftAlone.size() - current);
+           units, counts[(int)Verdict::Updated], current, FIRMWARE_VERSION_TO_UPLOAD, counts[(int)Verdict::Warning],
+           counts[(int)Verdict::Failed], counts[(int)Verdict::Interrupted], skipped);
 }
 
-int siteStatus(const std::vector<UnitRun> &updated, const std::vector<PortFinding> &leftAlone, bool again)
+int siteStatus(const std::vector<PortFinding> &listed, const std::vector<UnitRun> &updated, bool again)
 {
     int status = SITE_ALL_UPDATED;
     for (const UnitRun &unit : updated) {
@@ -96,8 +88,9 @@ int siteStatus(const std::vector<UnitRun> &updated, const std::vector<PortFindin
         }
         status = verdict == Verdict::Warning ? SITE_WARNING : status;
     }
-    for (const PortFinding &finding : leftAlone) {
-        status = onTheRelease(finding, again) ? status : SITE_WARNING;
+    for (const PortFinding &finding : listed) {
+        const Plan plan = planOf(finding, again);
+        status = plan == Plan::Nothing || plan == Plan::Update || plan == Plan::OnTheRelease ? status : SITE_WARNING;
     }
     return status;
 }

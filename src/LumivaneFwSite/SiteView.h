@@ -8,13 +8,13 @@
 #include "SiteRecord.h"
 
 // "COM3   RX (2nd gen)   ": the port and side a line starts with.
-std::string unitLabel(int port, UnitIdentity identity);
+std::string unitLabel(const std::string &port, UnitIdentity identity);
 
 void showListing(const std::vector<PortFinding> &findings, bool again);
 
 // Every unit listed: updated ones with their outcome, the others with why they were left alone.
 // runFolder "" when no unit was updated.
-void showSummary(const std::vector<UnitRun> &updated, const std::vector<PortFinding> &leftAlone, bool again,
+void showSummary(const std::vector<PortFinding> &listed, const std::vector<UnitRun> &updated, bool again,
                  const std::string &runFolder);
-// The run's exit status from what each unit came to.
-int siteStatus(const std::vector<UnitRun> &updated, const std::vector<PortFinding> &leftAlone, bool again);
+// The run's exit status from what each unit listed came to.
+int siteStatus(const std::vector<PortFinding> &listed, const std::vector<UnitRun> &updated, bool again);

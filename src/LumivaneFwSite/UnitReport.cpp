@@ -66,7 +66,7 @@ void applyObject(const json &line, UnitReport *report)
 
 } // namespace
 
-bool readProbeEvent(const std::string &channel, int port, PortFinding *finding)
+bool readProbeEvent(const std::string &channel, const std::string &port, PortFinding *finding)
 {
     const size_t end = channel.rfind('\n');
     const size_t start = end == std::string::npos ? std::string::npos : channel.rfind('\n', end - 1);
@@ -76,7 +76,7 @@ bool readProbeEvent(const std::string &channel, int port, PortFinding *finding)
     const json line = json::parse(channel.substr(start == std::string::npos ? 0 : start + 1), nullptr, false);
     try {
         if (!line.is_object() || line.at("event").get<std::string>() != events::PROBE ||
-            line.at("port").get<int>() != port) {
+            line.at("port").get<std::string>() != port) {
             return false;
         }
         PortFinding read;

@@ -9,7 +9,7 @@
 
 // A probe worker's event on its channel; false when there is none of `port`, so that a garbled
 // channel can never name another unit.
-bool readProbeEvent(const std::string &channel, int port, PortFinding *finding);
+bool readProbeEvent(const std::string &channel, const std::string &port, PortFinding *finding);
 
 // One image stage as the worker announced and ended it.
 struct StageReport {

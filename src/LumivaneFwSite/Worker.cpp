@@ -160,7 +160,7 @@ bool workerChannelOpen(const char *name)
     return gChannel.open(name);
 }
 
-int runProbeWorker(int port)
+int runProbeWorker(const std::string &port)
 {
     // The exchanges need the serial text buffer alone: 32 probes at once need not fill 32 flat
     // images.
@@ -173,7 +173,7 @@ int runProbeWorker(int port)
     ComPortAPI_SetHardwareFlowControl(0);
     clearLastError();
     BOOL opened = FALSE;
-    finding.answered = detectBaudrateOnPort(port, &opened) == TRUE;
+    finding.answered = detectBaudrateOnNamedPort(port.c_str(), &opened) == TRUE;
     finding.held = !opened && ComPortAPI_OpenFoundPortHeld();
     finding.talks = !finding.answered && repliesThatNeverEnded() > 0;
     json line = event(events::PROBE);
@@ -196,7 +196,7 @@ int runProbeWorker(int port)
     return 0;
 }
 
-int runUpdateWorker(int port, int rate)
+int runUpdateWorker(const std::string &port, int rate)
 {
     Reporter reporter;
     gReporter = &reporter;
@@ -207,15 +207,14 @@ int runUpdateWorker(int port, int rate)
     }
     // The port as discovery leaves it to the update: opened without flow control at the rate
     // found, then flow control on.
-    gComPortNumber = port;
     gBaudRate = rate;
     ComPortAPI_SetHardwareFlowControl(0);
     ComPortAPI_SetBaudRate(rate);
-    if (!ComPortAPI_OpenCOM(port)) {
+    if (!ComPortAPI_OpenNamed(port.c_str())) {
         puts("\r");
         // Why: the device opens without its settings, or it is held, or it is gone.
         clearLastError();
-        const bool exists = ComPortAPI_DeviceExists(port);
+        const bool exists = ComPortAPI_NamedDeviceExists(port.c_str());
         return endWith(exists                           ? reasons::PORT_SETTINGS
                        : ComPortAPI_OpenFoundPortHeld() ? reasons::PORT_HELD
                                                         : reasons::PORT_ABSENT,

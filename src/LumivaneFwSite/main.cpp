@@ -10,6 +10,7 @@
 
 #include "LiveView.h"
 #include "SiteOptions.h"
+#include "SitePorts.h"
 #include "SiteRecord.h"
 #include "SiteView.h"
 #include "Supervision.h"
@@ -62,22 +63,37 @@ void runEnded(void)
 #endif
 }
 
-std::vector<PortFinding> listPorts(void)
+std::vector<PortFinding> listPorts(const std::vector<std::string> &ports)
 {
     Supervisor supervisor(&gInterrupt);
-    for (int port = SITE_FIRST_PORT; port <= SITE_LAST_PORT; port++) {
-        supervisor.start({PROBE_WORKER, std::to_string(port)}, nullptr);
+    for (const std::string &port : ports) {
+        supervisor.start({PROBE_WORKER, port}, nullptr);
     }
-    std::vector<std::string> channels(SITE_LAST_PORT - SITE_FIRST_PORT + 1);
+    std::vector<std::string> channels(ports.size());
     supervisor.watch([&](size_t worker, const std::string &line) { channels[worker] += line + "\n"; }, [] {});
     std::vector<PortFinding> findings;
-    for (int port = SITE_FIRST_PORT; port <= SITE_LAST_PORT; port++) {
+    for (size_t i = 0; i < ports.size(); i++) {
         PortFinding finding;
-        finding.port = port;
-        readProbeEvent(channels[port - SITE_FIRST_PORT], port, &finding);
+        finding.port = ports[i];
+        readProbeEvent(channels[i], ports[i], &finding);
         findings.push_back(finding);
     }
     return findings;
+}
+
+// "COM1 to COM32" and what else the machine names, or the operator's ports.
+std::string portsListed(const SiteOptions &options, const std::vector<std::string> &ports)
+{
+    if (options.ports.empty()) {
+        const size_t others = ports.size() - (SITE_LAST_PORT - SITE_FIRST_PORT + 1);
+        return "COM" + std::to_string(SITE_FIRST_PORT) + " to COM" + std::to_string(SITE_LAST_PORT) +
+               (others == 0 ? "" : " and " + std::to_string(others) + " more the machine names");
+    }
+    std::string named;
+    for (const std::string &port : ports) {
+        named += (named.empty() ? "" : ", ") + port;
+    }
+    return named;
 }
 
 std::string pathIn(const std::string &folder, const std::string &name)
@@ -108,7 +124,7 @@ std::vector<UnitRun> updateUnits(const std::vector<PortFinding> &units, const st
         UnitRun &unit = runs[i];
         unit.listed = units[i];
         // Not "COM3.log": Windows opens any file named COMn, whatever its extension, as the port.
-        const std::string log = pathIn(folder, "COM" + std::to_string(unit.listed.port) + "-unit.log");
+        const std::string log = pathIn(folder, portFileName(unit.listed.port) + "-unit.log");
         // Not inherited: a worker started later must not hold another unit's log.
 #ifdef _WIN32
         logs.push_back(fopen(log.c_str(), "wbN"));
@@ -120,7 +136,7 @@ std::vector<UnitRun> updateUnits(const std::vector<PortFinding> &units, const st
             logs.back() != nullptr ? "" : "its log could not be opened: " + std::string(strerror(errno));
         unit.start = utcNow(false);
         record.append(startedLine(record.context, unit));
-        supervisor.start({UPDATE_WORKER, std::to_string(unit.listed.port), std::to_string(unit.listed.rate)},
+        supervisor.start({UPDATE_WORKER, unit.listed.port, std::to_string(unit.listed.rate)},
                          logs.back());
         labels.push_back(unitLabel(unit.listed.port, unit.listed.identity));
     }
@@ -173,8 +189,9 @@ int runSite(const SiteOptions &options)
         fputs("ERROR: The workers could not be prepared, nothing was updated.\r\n", stdout);
         return SITE_FAILED;
     }
-    printf("\n\rListing the units on COM%d to COM%d ...\r\n", SITE_FIRST_PORT, SITE_LAST_PORT);
-    const std::vector<PortFinding> findings = listPorts();
+    const std::vector<std::string> ports = options.ports.empty() ? machinePorts() : options.ports;
+    printf("\n\rListing the units on %s ...\r\n", portsListed(options, ports).c_str());
+    const std::vector<PortFinding> findings = listPorts(ports);
     if (gInterrupt != 0) {
         fputs("\r\nINTERRUPTED: the listing was stopped, no unit was updated.\r\n", stdout);
         return SITE_FAILED;
@@ -200,7 +217,7 @@ int runSite(const SiteOptions &options)
         for (const PortFinding &finding : leftAlone) {
             record.append(skippedLine(record.context, finding, planOf(finding, options.again)));
         }
-        showSummary({}, leftAlone, options.again, "");
+        showSummary(findings, {}, options.again, "");
         return SITE_NOTHING_TO_UPDATE;
     }
     if (!options.yes) {
@@ -226,12 +243,12 @@ int runSite(const SiteOptions &options)
         record.append(skippedLine(record.context, finding, planOf(finding, options.again)));
     }
     const std::vector<UnitRun> runs = updateUnits(toUpdate, folder, record);
-    showSummary(runs, leftAlone, options.again, folder);
+    showSummary(findings, runs, options.again, folder);
     if (record.failed) {
         printf("WARNING: the update record could not be written to %s\r\n", record.path.c_str());
     }
     // However the units ended, an interrupted run is a run cut short.
-    return gInterrupt != 0 ? SITE_FAILED : siteStatus(runs, leftAlone, options.again);
+    return gInterrupt != 0 ? SITE_FAILED : siteStatus(findings, runs, options.again);
 }
 
 } // namespace

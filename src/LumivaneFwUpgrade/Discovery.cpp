@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <cstring>
 
 #include "ComPortAPI.h"
@@ -23,24 +24,16 @@ BOOL probeAnswered(void)
     return sendCommand(probeCommand, 0, 1, ResponseExpected);
 }
 
-} // namespace
-
-BOOL detectBaudrateOnPort(int i, BOOL *opened)
+// The rates in their order on the port of that name, which exists: TRUE with it open at the
+// rate that answered.
+BOOL detectBaudrateOnNamed(const char *name)
 {
     strcpy(ResponseExpected,
            "version\n\r   version <no parameters> {Get the current firmware version}\r\n>>");
-    // A port that is absent or held by another program is skipped without a word.
-    *opened = ComPortAPI_DeviceExists(i);
-    if (!*opened) {
-        gComPortNumber = 0;
-        gBaudRate = 0;
-        return FALSE;
-    }
-    gComPortNumber = i;
     for (int baudRate : baudRateOrder) {
         // No port is open: this only records the rate for the open below.
         ComPortAPI_SetBaudRate(baudRate);
-        if (!ComPortAPI_OpenCOM(i)) {
+        if (!ComPortAPI_OpenNamed(name)) {
             continue;
         }
         gBaudRate = baudRate;
@@ -51,6 +44,30 @@ BOOL detectBaudrateOnPort(int i, BOOL *opened)
         ComPortAPI_CloseCOM();
     }
     return FALSE;
+}
+
+} // namespace
+
+BOOL detectBaudrateOnPort(int i, BOOL *opened)
+{
+    // A port that is absent or held by another program is skipped without a word.
+    *opened = ComPortAPI_DeviceExists(i);
+    if (!*opened) {
+        gComPortNumber = 0;
+        gBaudRate = 0;
+        return FALSE;
+    }
+    gComPortNumber = i;
+    char name[COM_DEVICE_PATH_SIZE];
+    snprintf(name, sizeof name, "COM%d", i);
+    return detectBaudrateOnNamed(name);
+}
+
+BOOL detectBaudrateOnNamedPort(const char *name, BOOL *opened)
+{
+    *opened = ComPortAPI_NamedDeviceExists(name);
+    gBaudRate = 0;
+    return *opened && detectBaudrateOnNamed(name);
 }
 
 BOOL detectComPortAndBaudrate(void)

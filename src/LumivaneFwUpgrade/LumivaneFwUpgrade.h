@@ -57,6 +57,8 @@ int repliesThatNeverEnded(void);
 // absent or held); the port that answered stays open at gBaudRate.
 BOOL detectComPortAndBaudrate(void);
 BOOL detectBaudrateOnPort(int port, BOOL *opened);
+// The same on a port named "COMn" or "rfc2217://HOST:PORT"; gComPortNumber is left alone.
+BOOL detectBaudrateOnNamedPort(const char *name, BOOL *opened);
 
 // Flat image builder.
 BOOL ValidateFwAndConcatenateData(char *gHexData);

@@ -177,6 +177,38 @@ std::string deviceForPortNumber(int n, const std::string &directory,
     return static_cast<size_t>(n) <= devices.size() ? devices[n - 1] : std::string();
 }
 
+std::vector<int> portNumbersNamed(const std::string &directory,
+                                  const std::function<std::vector<std::string>()> &serialDevices)
+{
+    std::vector<int> numbers;
+    struct stat st;
+    const bool nothingThere =
+        directory.empty() || (lstat(directory.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR));
+    if (!nothingThere) {
+        // Whatever is at the folder's name alone names the ports: one that cannot be read names none.
+        if (DIR *dir = opendir(directory.c_str())) {
+            while (struct dirent *entry = readdir(dir)) {
+                const long number = numberAfterPrefix(entry->d_name, "com");
+                if (number > 0) {
+                    numbers.push_back((int)number);
+                }
+            }
+            closedir(dir);
+        }
+        return numbers;
+    }
+    const size_t devices = serialDevices().size();
+    for (size_t n = 1; n <= devices; n++) {
+        numbers.push_back((int)n);
+    }
+    return numbers;
+}
+
+std::vector<int> portNumbersNamed()
+{
+    return portNumbersNamed(portsDirectory(), serialDevicesPresent);
+}
+
 std::string deviceForPortNumber(int n)
 {
     return deviceForPortNumber(n, portsDirectory(), serialDevicesPresent);

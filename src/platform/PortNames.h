@@ -18,3 +18,9 @@ std::string deviceForPortNumber(int n);
 // The same with the ports directory and the list of the machine's serial devices given.
 std::string deviceForPortNumber(int n, const std::string &directory,
                                 const std::function<std::vector<std::string>()> &serialDevices);
+
+// The port numbers named, by the same two rules: the ports directory's "comN" entries (any N from
+// 1), or 1 to the number of serial devices present.
+std::vector<int> portNumbersNamed();
+std::vector<int> portNumbersNamed(const std::string &directory,
+                                  const std::function<std::vector<std::string>()> &serialDevices);
