@@ -1,6 +1,6 @@
-// The site update: every unit on the machine's ports (or the operator's, network ports among them) listed, then updated at once, each by a worker
-// process of its own pinned to its port and rate, checked afterwards and recorded. The one-unit
-// modules keep their state per process, so a worker runs them unchanged.
+// The site update: every unit on the machine's ports (or the operator's, network ports among them) listed,
+// then updated at once, each by a worker process of its own pinned to its port and rate, checked afterwards
+// and recorded. The one-unit modules keep their state per process, so a worker runs them unchanged.
 #pragma once
 
 #include <string>

@@ -11,7 +11,8 @@
 const char PROBE_WORKER[] = "--probe-worker";
 const char UPDATE_WORKER[] = "--update-worker";
 const char USAGE[] =
-    "Usage: LumivaneFwSite [--list] [--yes] [--again] [--ports LIST] [--record PATH] [--logs DIR] [--help]\r\n"
+    "Usage: LumivaneFwSite [--list] [--yes] [--again] [--ports LIST] [--record PATH] [--logs DIR] "
+    "[--help]\r\n"
     "Lists the units on COM1 to COM32 and every other serial port the machine names, asks once,\r\n"
     "then updates every unit that needs it at the same time and records each.\r\n"
     "  --list         the listing alone\r\n"

@@ -9,8 +9,8 @@ struct SiteOptions {
     bool yes = false;   // no question
     bool again = false; // a unit already on the release is updated too
     bool help = false;
-    std::string record; // "" for the default place
-    std::string logs;   // the folder for the run folders; "" for beside the record
+    std::string record;             // "" for the default place
+    std::string logs;               // the folder for the run folders; "" for beside the record
     std::string portList;           // as given with --ports
     std::vector<std::string> ports; // the operator's, each once; empty for the machine's
     // A worker: the mode's option, its port (and rate) and its channel's name.

@@ -8,14 +8,14 @@ std::vector<int> namedPortNumbers(void)
 {
     std::vector<int> numbers;
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
         return numbers;
     }
     for (DWORD index = 0;; index++) {
         char name[256], data[64];
         DWORD nameSize = sizeof name, dataSize = sizeof data - 1, type = 0;
-        const LONG result =
-            RegEnumValueA(key, index, name, &nameSize, NULL, &type, (LPBYTE)data, &dataSize);
+        const LONG result = RegEnumValueA(key, index, name, &nameSize, NULL, &type, (LPBYTE)data, &dataSize);
         if (result == ERROR_NO_MORE_ITEMS) {
             break;
         }

@@ -63,7 +63,8 @@ void showSummary(const std::vector<PortFinding> &listed, const std::vector<UnitR
         if (run != updated.end()) {
             counts[(int)verdictOf(run->report)]++;
             printf("%s%s%s\r\n", unitLabel(run->listed.port, run->report.identity).c_str(),
-                   outcomeText(run->report).c_str(), run->note.empty() ? "" : (" (" + run->note + ")").c_str());
+                   outcomeText(run->report).c_str(),
+                   run->note.empty() ? "" : (" (" + run->note + ")").c_str());
         } else if (plan != Plan::Nothing && plan != Plan::Update) {
             (plan == Plan::OnTheRelease ? current : skipped)++;
             printf("%s%s\r\n", unitLabel(finding.port, finding.identity).c_str(), planText(plan).c_str());
@@ -74,8 +75,9 @@ void showSummary(const std::vector<PortFinding> &listed, const std::vector<UnitR
     }
     printf("\r\n%d units: %d updated, %d already on %s, %d with a warning, %d failed, %d interrupted, %d "
            "skipped\r\n",
-           units, counts[(int)Verdict::Updated], current, FIRMWARE_VERSION_TO_UPLOAD, counts[(int)Verdict::Warning],
-           counts[(int)Verdict::Failed], counts[(int)Verdict::Interrupted], skipped);
+           units, counts[(int)Verdict::Updated], current, FIRMWARE_VERSION_TO_UPLOAD,
+           counts[(int)Verdict::Warning], counts[(int)Verdict::Failed], counts[(int)Verdict::Interrupted],
+           skipped);
 }
 
 int siteStatus(const std::vector<PortFinding> &listed, const std::vector<UnitRun> &updated, bool again)
@@ -90,7 +92,8 @@ int siteStatus(const std::vector<PortFinding> &listed, const std::vector<UnitRun
     }
     for (const PortFinding &finding : listed) {
         const Plan plan = planOf(finding, again);
-        status = plan == Plan::Nothing || plan == Plan::Update || plan == Plan::OnTheRelease ? status : SITE_WARNING;
+        status = plan == Plan::Nothing || plan == Plan::Update || plan == Plan::OnTheRelease ? status
+                                                                                             : SITE_WARNING;
     }
     return status;
 }

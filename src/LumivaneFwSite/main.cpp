@@ -136,8 +136,7 @@ std::vector<UnitRun> updateUnits(const std::vector<PortFinding> &units, const st
             logs.back() != nullptr ? "" : "its log could not be opened: " + std::string(strerror(errno));
         unit.start = utcNow(false);
         record.append(startedLine(record.context, unit));
-        supervisor.start({UPDATE_WORKER, unit.listed.port, std::to_string(unit.listed.rate)},
-                         logs.back());
+        supervisor.start({UPDATE_WORKER, unit.listed.port, std::to_string(unit.listed.rate)}, logs.back());
         labels.push_back(unitLabel(unit.listed.port, unit.listed.identity));
     }
     LiveView view(labels);
