@@ -35,6 +35,9 @@ bool runsTheRelease(const VersionReply &version)
 
 Plan planOf(const PortFinding &finding, bool again)
 {
+    if (!finding.notProbed.empty()) {
+        return Plan::NotProbed;
+    }
     if (finding.held) {
         return Plan::Held;
     }
@@ -59,6 +62,7 @@ std::string planText(Plan plan)
     case Plan::NoIdentity: return "skip: no identity";
     case Plan::Held: return "skip: held by another program";
     case Plan::Talks: return "skip: talks without end";
+    case Plan::NotProbed: return "skip: not probed";
     default: return "";
     }
 }

@@ -25,6 +25,7 @@ struct PortFinding {
     bool held = false;     // another program holds it
     bool answered = false; // the probe was answered at `rate`
     bool talks = false;    // not answered, and the line never fell silent
+    std::string notProbed; // why no probe reported on the port, when none did
     int rate = 0;
     bool versionRead = false;
     VersionReply version;
@@ -32,7 +33,7 @@ struct PortFinding {
 };
 
 // What the listing plans for a port.
-enum class Plan { Update, OnTheRelease, UnknownProduct, NoIdentity, Held, Talks, Nothing };
+enum class Plan { Update, OnTheRelease, UnknownProduct, NoIdentity, Held, Talks, NotProbed, Nothing };
 // With again, a unit on the release is updated all the same.
 Plan planOf(const PortFinding &finding, bool again);
 // "update", "skip: runs 1.0.8", "skip: unknown product", ...

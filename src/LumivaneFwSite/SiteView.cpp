@@ -27,9 +27,11 @@ void showListing(const std::vector<PortFinding> &findings, bool again)
     fputs("\r\nPort   Rate    Model    Firmware  FPGA   Device  Side           Update\r\n", stdout);
     for (const PortFinding &f : findings) {
         const Plan plan = planOf(f, again);
-        if (plan == Plan::Held || plan == Plan::Talks) {
+        if (plan == Plan::Held || plan == Plan::Talks || plan == Plan::NotProbed) {
             printf("%s%s\r\n", portField(f.port).c_str(),
-                   plan == Plan::Held ? "held by another program" : "talks without end");
+                   plan == Plan::Held    ? "held by another program"
+                   : plan == Plan::Talks ? "talks without end"
+                                         : ("not probed: " + f.notProbed).c_str());
             continue;
         }
         if (plan == Plan::Nothing) {

@@ -75,7 +75,12 @@ std::vector<PortFinding> listPorts(const std::vector<std::string> &ports)
     for (size_t i = 0; i < ports.size(); i++) {
         PortFinding finding;
         finding.port = ports[i];
-        readProbeEvent(channels[i], ports[i], &finding);
+        if (!readProbeEvent(channels[i], ports[i], &finding)) {
+            const WorkerEnd &end = supervisor.end(i);
+            finding.notProbed = !end.started ? "its worker could not be started (" + end.notStarted + ")"
+                                : !end.ended.empty() ? "its worker " + end.ended
+                                                     : "its worker ended without a word";
+        }
         findings.push_back(finding);
     }
     return findings;

@@ -61,3 +61,22 @@ TEST(SiteOptions, RefusedOrAnsweredBeforeAnyPortIsProbed)
 }
 
 } // namespace
+
+namespace {
+
+// Out of file descriptors, the ports whose probe could not start are named, not dropped.
+TEST(SiteListing, PortsWhoseWorkerCannotStartAreNamed)
+{
+    testsupport::TempDir work;
+    e2e::NativeToolRunner runner(false);
+    testsupport::RunOptions run =
+        runner.runOptions(e2e::Program::Site, "", 60000, work.path(), {"--list", "--ports", "COM1-COM16"});
+    run.argv.insert(run.argv.begin(), {"/bin/sh", "-c", "ulimit -n 20 && exec \"$@\"", "sh"});
+    const testsupport::RunResult result = testsupport::runProgram(run);
+    EXPECT_EQ(result.exitStatus, 0) << result.out;
+    EXPECT_NE(result.out.find("COM16  not probed: its worker could not be started (Too many open files)\r\n"),
+              std::string::npos)
+        << result.out;
+}
+
+} // namespace
