@@ -17,9 +17,9 @@ const uint8_t PURGE_DATA = 12;
 const uint8_t SERVER_CODE_OFFSET = 100;
 
 // SET-PARITY, SET-STOPSIZE and SET-CONTROL values.
-const uint8_t PARITY_NONE = 1, PARITY_ODD = 2, PARITY_EVEN = 3;
-const uint8_t STOP_ONE = 1, STOP_TWO = 2, STOP_ONE_AND_HALF = 3;
-const uint8_t CONTROL_NONE = 1, CONTROL_HARDWARE = 3;
+const uint8_t SENT_PARITY_NONE = 1, SENT_PARITY_ODD = 2, SENT_PARITY_EVEN = 3;
+const uint8_t SENT_STOP_ONE = 1, SENT_STOP_TWO = 2, SENT_STOP_ONE_AND_HALF = 3;
+const uint8_t SENT_FLOW_NONE = 1, SENT_FLOW_HARDWARE = 3;
 // PURGE-DATA: receive 1, transmit 2, both 3.
 const uint8_t PURGE_RECEIVE = 1, PURGE_TRANSMIT = 2;
 
@@ -90,12 +90,16 @@ NetworkPortReach NetworkPort::connect(const std::string &host, const std::string
     }
     unsent_ = negotiation_.opening();
     const Deadline negotiated = deadlineAfterMs(NEGOTIATION_BOUND_MS);
+    // The requests go first: a server may wait for them before it says anything.
+    if (!flush(negotiated)) {
+        return NetworkPortReach::HELD;
+    }
     while (!negotiation_.settled() || !unsent_.empty()) {
-        if (!pump(negotiated)) {
-            return NetworkPortReach::HELD;
-        }
         if (passed(negotiated)) {
             return NetworkPortReach::ABSENT;
+        }
+        if (!pump(negotiated)) {
+            return NetworkPortReach::HELD;
         }
     }
     if (negotiation_.comPortAccepted()) {
@@ -113,19 +117,19 @@ BOOL NetworkPort::setLineSettings(const DCB &dcb)
     if (!negotiation_.comPortAccepted()) {
         return FALSE;
     }
-    const uint8_t parity = dcb.Parity == ODDPARITY    ? PARITY_ODD
-                           : dcb.Parity == EVENPARITY ? PARITY_EVEN
-                                                      : PARITY_NONE;
-    const uint8_t stops = dcb.StopBits == TWOSTOPBITS    ? STOP_TWO
-                          : dcb.StopBits == ONE5STOPBITS ? STOP_ONE_AND_HALF
-                                                         : STOP_ONE;
+    const uint8_t parity = dcb.Parity == ODDPARITY    ? SENT_PARITY_ODD
+                           : dcb.Parity == EVENPARITY ? SENT_PARITY_EVEN
+                                                      : SENT_PARITY_NONE;
+    const uint8_t stops = dcb.StopBits == TWOSTOPBITS    ? SENT_STOP_TWO
+                          : dcb.StopBits == ONE5STOPBITS ? SENT_STOP_ONE_AND_HALF
+                                                         : SENT_STOP_ONE;
     // The server carries CTS itself: with hardware flow control its TCP window holds our writes back.
     const Request wanted[] = {
         {SET_BAUDRATE, bigEndian32(dcb.BaudRate), false},
         {SET_DATASIZE, byteOf(dcb.ByteSize), false},
         {SET_PARITY, byteOf(parity), false},
         {SET_STOPSIZE, byteOf(stops), false},
-        {SET_CONTROL, byteOf(dcb.fOutxCtsFlow ? CONTROL_HARDWARE : CONTROL_NONE), false},
+        {SET_CONTROL, byteOf(dcb.fOutxCtsFlow ? SENT_FLOW_HARDWARE : SENT_FLOW_NONE), false},
     };
     for (const Request &request : wanted) {
         if (*askedFor(request.command) != request.value) {
@@ -272,7 +276,7 @@ void NetworkPort::take(const telnet::Command &command)
         unsent_ += negotiation_.answer(command);
         return;
     }
-    if (command.option != telnet::COM_PORT_OPTION || command.value.empty()) {
+    if (command.option != telnet::OPTION_COM_PORT || command.value.empty()) {
         return;
     }
     const uint8_t code = (uint8_t)command.value[0];

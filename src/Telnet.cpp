@@ -71,12 +71,12 @@ namespace {
 
 bool clientDoes(uint8_t option)
 {
-    return option == BINARY || option == SUPPRESS_GO_AHEAD || option == COM_PORT_OPTION;
+    return option == OPTION_BINARY || option == OPTION_SUPPRESS_GO_AHEAD || option == OPTION_COM_PORT;
 }
 
 bool serverMayDo(uint8_t option)
 {
-    return option == BINARY || option == SUPPRESS_GO_AHEAD;
+    return option == OPTION_BINARY || option == OPTION_SUPPRESS_GO_AHEAD;
 }
 
 } // namespace
@@ -89,12 +89,12 @@ std::string Negotiation::reply(uint8_t verb, uint8_t option)
 std::string Negotiation::opening()
 {
     std::string requests;
-    for (uint8_t option : {BINARY, SUPPRESS_GO_AHEAD}) {
+    for (uint8_t option : {OPTION_BINARY, OPTION_SUPPRESS_GO_AHEAD}) {
         requests += reply(WILL, option) + reply(DO, option);
         ours_[option] = theirs_[option] = ASKED;
     }
-    ours_[COM_PORT_OPTION] = ASKED;
-    return requests + reply(WILL, COM_PORT_OPTION);
+    ours_[OPTION_COM_PORT] = ASKED;
+    return requests + reply(WILL, OPTION_COM_PORT);
 }
 
 // The client never turns an option it agreed to off by itself, so a refusal or a switch-off only
@@ -132,12 +132,12 @@ bool Negotiation::settled() const
 
 bool Negotiation::comPortAccepted() const
 {
-    return ours_[COM_PORT_OPTION] == YES;
+    return ours_[OPTION_COM_PORT] == YES;
 }
 
 std::string comPortCommand(uint8_t command, const std::string &value)
 {
-    return std::string{(char)IAC, (char)SB, (char)COM_PORT_OPTION} + escape((const char *)&command, 1) +
+    return std::string{(char)IAC, (char)SB, (char)OPTION_COM_PORT} + escape((const char *)&command, 1) +
            escape(value.data(), value.size()) + std::string{(char)IAC, (char)SE};
 }
 

@@ -18,10 +18,10 @@ const uint8_t WILL = 251;
 const uint8_t SB = 250;
 const uint8_t SE = 240;
 
-const uint8_t BINARY = 0;
-const uint8_t ECHO = 1;
-const uint8_t SUPPRESS_GO_AHEAD = 3;
-const uint8_t COM_PORT_OPTION = 44;
+const uint8_t OPTION_BINARY = 0;
+const uint8_t OPTION_ECHO = 1;
+const uint8_t OPTION_SUPPRESS_GO_AHEAD = 3;
+const uint8_t OPTION_COM_PORT = 44;
 
 // A subnegotiation's value is cut at this length: no server reply of RFC 2217 comes near it, and
 // one that never ends must not grow without bound.

@@ -81,11 +81,11 @@ TEST_F(NetworkPortTest, AnImageAt115200WithFlowControlArrivesWhole)
     ComPortAPI_SetHardwareFlowControl(0);
     ComPortAPI_SetBaudRate(9600);
     ASSERT_TRUE(ComPortAPI_OpenNamed(server.name().c_str()));
-    ComPortAPI_SetHardwareFlowControl(1);
+    EXPECT_TRUE(ComPortAPI_SetHardwareFlowControl(1)); // the server acknowledged what was asked
     char command[100];
     snprintf(command, sizeof command, "%%fw -l %u %d", (unsigned)(0 - sum), (int)image.size());
     ASSERT_TRUE(sendCommand(command, 0, 1, (char *)"Ready"));
-    ComPortAPI_SetBaudRate(115200);
+    EXPECT_TRUE(ComPortAPI_SetBaudRate(115200));
     testing::internal::CaptureStdout();
     EXPECT_TRUE(sendData(image.data(), (int)image.size(), 1, (char *)"SUCCESS"));
     testing::internal::GetCapturedStdout();

@@ -12,7 +12,7 @@ namespace {
 using namespace std::string_literals;
 using telnet::Command;
 
-const uint8_t COM = telnet::COM_PORT_OPTION;
+const uint8_t COM = telnet::OPTION_COM_PORT;
 
 struct DecodeRow {
     std::string wire;
@@ -102,33 +102,37 @@ struct NegotiationRow {
 };
 
 const std::string WILL = "\xFF\xFB"s, WONT = "\xFF\xFC"s, DO = "\xFF\xFD"s, DONT = "\xFF\xFE"s;
-const std::string BINARY = "\x00"s, ECHO = "\x01"s, SGA = "\x03"s, COM_PORT = "\x2C"s,
-                  TERMINAL_TYPE = "\x18"s;
+const std::string OPTION_BINARY = "\x00"s, OPTION_ECHO = "\x01"s, OPTION_SGA = "\x03"s, OPTION_COM = "\x2C"s,
+                  OPTION_TERMINAL_TYPE = "\x18"s;
 
 const NegotiationRow NEGOTIATION_ROWS[] = {
     // ser2net's opening: answers to the client's requests, and ECHO refused.
     {true,
-     {{WILL + SGA, ""},
-      {DO + SGA, ""},
-      {WILL + ECHO, DONT + ECHO},
-      {DONT + ECHO, ""},
-      {DO + BINARY, ""},
-      {WILL + BINARY, ""},
-      {DO + COM_PORT, ""}}},
+     {{WILL + OPTION_SGA, ""},
+      {DO + OPTION_SGA, ""},
+      {WILL + OPTION_ECHO, DONT + OPTION_ECHO},
+      {DONT + OPTION_ECHO, ""},
+      {DO + OPTION_BINARY, ""},
+      {WILL + OPTION_BINARY, ""},
+      {DO + OPTION_COM, ""}}},
     // A server that asks first gets the matching answer, once.
     {false,
-     {{DO + BINARY, WILL + BINARY},
-      {DO + BINARY, ""},
-      {WILL + SGA, DO + SGA},
-      {DO + COM_PORT, WILL + COM_PORT}}},
+     {{DO + OPTION_BINARY, WILL + OPTION_BINARY},
+      {DO + OPTION_BINARY, ""},
+      {WILL + OPTION_SGA, DO + OPTION_SGA},
+      {DO + OPTION_COM, WILL + OPTION_COM}}},
     // Unknown options and ECHO are refused both ways, and so is a server doing COM-PORT-OPTION.
     {true,
-     {{DO + TERMINAL_TYPE, WONT + TERMINAL_TYPE},
-      {WILL + TERMINAL_TYPE, DONT + TERMINAL_TYPE},
-      {DO + ECHO, WONT + ECHO},
-      {WILL + COM_PORT, DONT + COM_PORT}}},
+     {{DO + OPTION_TERMINAL_TYPE, WONT + OPTION_TERMINAL_TYPE},
+      {WILL + OPTION_TERMINAL_TYPE, DONT + OPTION_TERMINAL_TYPE},
+      {DO + OPTION_ECHO, WONT + OPTION_ECHO},
+      {WILL + OPTION_COM, DONT + OPTION_COM}}},
     // Switched off after it was on: acknowledged; refused while asked: taken as the answer.
-    {true, {{DO + BINARY, ""}, {DONT + BINARY, WONT + BINARY}, {WONT + SGA, ""}, {WILL + SGA, DO + SGA}}},
+    {true,
+     {{DO + OPTION_BINARY, ""},
+      {DONT + OPTION_BINARY, WONT + OPTION_BINARY},
+      {WONT + OPTION_SGA, ""},
+      {WILL + OPTION_SGA, DO + OPTION_SGA}}},
 };
 
 TEST(Telnet, TheClientAnswersEachOptionCommandOfTheServer)
@@ -136,7 +140,8 @@ TEST(Telnet, TheClientAnswersEachOptionCommandOfTheServer)
     for (const NegotiationRow &row : NEGOTIATION_ROWS) {
         telnet::Negotiation negotiation;
         if (row.opened) {
-            EXPECT_EQ(WILL + BINARY + DO + BINARY + WILL + SGA + DO + SGA + WILL + COM_PORT,
+            EXPECT_EQ(WILL + OPTION_BINARY + DO + OPTION_BINARY + WILL + OPTION_SGA + DO + OPTION_SGA + WILL +
+                          OPTION_COM,
                       negotiation.opening());
         }
         for (const auto &[command, answer] : row.exchanges) {
