@@ -309,12 +309,15 @@ static BOOL takePort(const PortName &port)
     return TRUE;
 }
 
+// The error line of a port that cannot be taken, or whose name names none.
+static const char OPENING_FAILED[] = "ERROR: Opening %s failed !";
+
 // Opens and configures the port: NULL, or the error line's format (for the port's name) with the
 // port closed.
 static const char *openConfigured(const PortName &port)
 {
     if (!takePort(port)) {
-        return "ERROR: Opening %s failed !";
+        return OPENING_FAILED;
     }
     setWriteDeadlineForRate();
     // Time-outs first, then line settings; the purge after both starts the port
@@ -337,7 +340,7 @@ static BOOL openNamed(const char *name, const PortName *port)
     if (!portGuardTake()) {
         return FALSE;
     }
-    const char *error = port != NULL ? openConfigured(*port) : "ERROR: Opening %s failed !";
+    const char *error = port != NULL ? openConfigured(*port) : OPENING_FAILED;
     portGuardRelease();
     // Written without the guard: the console handler holds the console's lock while it stops the port.
     if (error != NULL) {
