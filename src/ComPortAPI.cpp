@@ -1,9 +1,14 @@
 #include "ComPortAPI.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "LongWait.h"
+#include "NetworkPort.h"
 
 HANDLE g_hCOM = INVALID_HANDLE_VALUE;
 
@@ -53,14 +58,21 @@ static DCB g_dcbFound;
 static BOOL g_hasDcbFound = FALSE;
 #endif
 
+// The open port when it is a network port (g_hCOM is then INVALID_HANDLE_VALUE).
+static NetworkPort *g_networkPort = NULL;
+
 static BOOL isPortOpen(void)
 {
-    return g_hCOM != INVALID_HANDLE_VALUE && g_hCOM != NULL;
+    return g_networkPort != NULL || (g_hCOM != INVALID_HANDLE_VALUE && g_hCOM != NULL);
 }
 
 static void closeOpenPort(void)
 {
-    if (isPortOpen()) {
+    if (g_networkPort != NULL) {
+        // The server gives its port back its settings when the connection ends.
+        delete g_networkPort;
+        g_networkPort = NULL;
+    } else if (isPortOpen()) {
         // Bytes a unit no longer takes are dropped, so that the close does not wait for them.
         PurgeComm(g_hCOM, PURGE_TXABORT | PURGE_TXCLEAR);
 #ifdef _WIN32
@@ -135,7 +147,9 @@ void ComPortAPI_StopFromAnotherThread(DWORD boundMs)
         return;
     }
     g_portStopped = TRUE;
-    if (isPortOpen() && g_transfersUnderWay > 0) {
+    if (g_networkPort != NULL && g_transfersUnderWay > 0) {
+        g_networkPort->stopTransfers();
+    } else if (isPortOpen() && g_transfersUnderWay > 0) {
         PurgeComm(g_hCOM, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     }
     // The transfer cut short ends by itself; a driver that cannot abort it leaves the port to
@@ -228,62 +242,148 @@ BOOL ComPortAPI_DeviceExists(int nId)
     return device != INVALID_HANDLE_VALUE;
 }
 
-// Opens and configures the port: NULL, or the error line's format with the port closed.
-static const char *openConfigured(int nId)
+static BOOL applyTimeouts(void)
 {
-    g_hCOM = openDevice(nId);
+    if (g_networkPort != NULL) {
+        g_networkPort->setTimeouts(g_cto);
+        return TRUE;
+    }
+    return SetCommTimeouts(g_hCOM, &g_cto);
+}
+
+static BOOL applyLineSettings(void)
+{
+    return g_networkPort != NULL ? g_networkPort->setLineSettings(g_dcb) : SetCommState(g_hCOM, &g_dcb);
+}
+
+static BOOL purgePort(DWORD flags)
+{
+    return g_networkPort != NULL ? g_networkPort->purge(flags) : PurgeComm(g_hCOM, flags);
+}
+
+// A port as its name gives it: the number of "COMn", or the server of "rfc2217://HOST:PORT".
+struct PortName {
+    int number;
+    bool network;
+    std::string host;
+    std::string service;
+};
+
+static BOOL parsePortName(const char *name, PortName *port)
+{
+    port->network = parseNetworkPortName(name, &port->host, &port->service);
+    if (port->network) {
+        return TRUE;
+    }
+    if (strncmp(name, "COM", 3) != 0 || name[3] < '0' || name[3] > '9') {
+        return FALSE;
+    }
+    char *end = NULL;
+    errno = 0;
+    long number = strtol(name + 3, &end, 10);
+    port->number = (int)number;
+    return *end == '\0' && errno == 0 && number <= INT_MAX ? TRUE : FALSE;
+}
+
+// Takes the port, without applying any setting.
+static BOOL takePort(const PortName &port)
+{
+    if (port.network) {
+        NetworkPort *networkPort = new NetworkPort;
+        if (networkPort->connect(port.host, port.service) != NetworkPortReach::REACHED) {
+            delete networkPort;
+            return FALSE;
+        }
+        g_networkPort = networkPort;
+        return TRUE;
+    }
+    g_hCOM = openDevice(port.number);
     if (g_hCOM == INVALID_HANDLE_VALUE) {
-        return "ERROR: Opening COM%d failed !";
+        return FALSE;
     }
 #ifdef _WIN32
     g_dcbFound.DCBlength = sizeof(DCB);
     g_hasDcbFound = GetCommState(g_hCOM, &g_dcbFound);
 #endif
     SetupComm(g_hCOM, RX_SIZE, TX_SIZE);
+    return TRUE;
+}
+
+// The error line of a port that cannot be taken, or whose name names none.
+static const char OPENING_FAILED[] = "ERROR: Opening %s failed !";
+
+// Opens and configures the port: NULL, or the error line's format (for the port's name) with the
+// port closed.
+static const char *openConfigured(const PortName &port)
+{
+    if (!takePort(port)) {
+        return OPENING_FAILED;
+    }
     setWriteDeadlineForRate();
     // Time-outs first, then line settings; the purge after both starts the port
     // with empty queues under the current settings.
-    if (!SetCommTimeouts(g_hCOM, &g_cto) || !SetCommState(g_hCOM, &g_dcb)) {
+    if (!applyTimeouts() || !applyLineSettings()) {
         closeOpenPort();
-        return "ERROR: COM%d configuration failed !";
+        return "ERROR: %s configuration failed !";
     }
-    PurgeComm(g_hCOM, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
-    EscapeCommFunction(g_hCOM, SETDTR);
+    purgePort(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    // A network port's server raises DTR itself while a client is connected (ser2net on a
+    // pseudo-terminal never even acknowledges a DTR request): none is sent.
+    if (!port.network) {
+        EscapeCommFunction(g_hCOM, SETDTR);
+    }
     return NULL;
 }
 
-BOOL ComPortAPI_OpenCOM(int nId)
+static BOOL openNamed(const char *name, const PortName *port)
 {
     if (!portGuardTake()) {
         return FALSE;
     }
-    const char *error = openConfigured(nId);
+    const char *error = port != NULL ? openConfigured(*port) : OPENING_FAILED;
     portGuardRelease();
     // Written without the guard: the console handler holds the console's lock while it stops the port.
     if (error != NULL) {
-        printf(error, nId);
+        printf(error, name);
         fflush(stdout);
         return FALSE;
     }
     return TRUE;
 }
 
-// The number of a name "COMn"; 0 for any other name.
-static int comNumberOf(const char *name)
+BOOL ComPortAPI_OpenCOM(int nId)
 {
-    int number = 0;
-    char rest = '\0';
-    return sscanf(name, "COM%d%c", &number, &rest) == 1 && number > 0 ? number : 0;
+    char name[COM_DEVICE_PATH_SIZE];
+    snprintf(name, sizeof name, "COM%d", nId);
+    const PortName port = {nId, false, "", ""};
+    return openNamed(name, &port);
 }
 
 BOOL ComPortAPI_OpenNamed(const char *name)
 {
-    return ComPortAPI_OpenCOM(comNumberOf(name));
+    PortName port;
+    return openNamed(name, parsePortName(name, &port) ? &port : NULL);
 }
 
 BOOL ComPortAPI_NamedDeviceExists(const char *name)
 {
-    return ComPortAPI_DeviceExists(comNumberOf(name));
+    PortName port;
+    g_deviceHeld = FALSE;
+    if (!parsePortName(name, &port)) {
+        return FALSE;
+    }
+    if (!port.network) {
+        return ComPortAPI_DeviceExists(port.number);
+    }
+    if (!portGuardTake()) {
+        return FALSE;
+    }
+    // A probe of its own, not the open port's: the guard need not be held while it connects.
+    portGuardRelease();
+    NetworkPort probe;
+    const NetworkPortReach reach = probe.connect(port.host, port.service);
+    g_deviceHeld = reach == NetworkPortReach::HELD;
+    return reach == NetworkPortReach::REACHED;
 }
 
 BOOL ComPortAPI_CloseCOM(void)
@@ -300,7 +400,9 @@ BOOL ComPortAPI_ReadCOM(void *buffer, int nBytesToRead, int *pBytesRead)
     DWORD received = 0;
     BOOL result = FALSE;
     if (transferBegin()) {
-        result = ReadFile(g_hCOM, buffer, nBytesToRead > 0 ? (DWORD)nBytesToRead : 0, &received, NULL);
+        const DWORD count = nBytesToRead > 0 ? (DWORD)nBytesToRead : 0;
+        result = g_networkPort != NULL ? g_networkPort->read(buffer, count, &received)
+                                       : ReadFile(g_hCOM, buffer, count, &received, NULL);
         transferEnd();
     }
     *pBytesRead = (int)received;
@@ -312,21 +414,13 @@ BOOL ComPortAPI_WriteCOM(void *buffer, int nBytesToWrite, int *pBytesWritten)
     DWORD written = 0;
     BOOL result = FALSE;
     if (transferBegin()) {
-        result = WriteFile(g_hCOM, buffer, nBytesToWrite > 0 ? (DWORD)nBytesToWrite : 0, &written, NULL);
+        const DWORD count = nBytesToWrite > 0 ? (DWORD)nBytesToWrite : 0;
+        result = g_networkPort != NULL ? g_networkPort->write(buffer, count, &written)
+                                       : WriteFile(g_hCOM, buffer, count, &written, NULL);
         transferEnd();
     }
     *pBytesWritten = (int)written;
     return result;
-}
-
-static BOOL applyTimeouts(void)
-{
-    return SetCommTimeouts(g_hCOM, &g_cto);
-}
-
-static BOOL applyLineSettings(void)
-{
-    return SetCommState(g_hCOM, &g_dcb);
 }
 
 static BOOL applyLineSettingsAndTimeouts(void)
@@ -336,7 +430,7 @@ static BOOL applyLineSettingsAndTimeouts(void)
 
 static BOOL purgeInput(void)
 {
-    return PurgeComm(g_hCOM, PURGE_RXABORT | PURGE_RXCLEAR);
+    return purgePort(PURGE_RXABORT | PURGE_RXCLEAR);
 }
 
 // FALSE when no port is open (or it was stopped), else what apply says.

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "CommTimeouts.h"
 #include "SerialHandle.h"
 
 namespace {
@@ -58,8 +59,7 @@ int waitFor(int fd, short events, int64_t deadline)
 
 } // namespace
 
-// The total time-out runs from the call; the interval time-out only after a byte has
-// come, so with both equal a read always ends within one time-out of its start.
+// Ends by the Win32 read time-out rules (CommTimeouts.h).
 BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
               LPOVERLAPPED)
 {
@@ -70,15 +70,9 @@ BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD
     if (port == nullptr || lpBuffer == nullptr) {
         return FALSE;
     }
-    const COMMTIMEOUTS &timeouts = port->timeouts;
-    bool returnAtOnce = timeouts.ReadIntervalTimeout == MAXDWORD &&
-                        timeouts.ReadTotalTimeoutMultiplier == 0 && timeouts.ReadTotalTimeoutConstant == 0;
-    int64_t totalMs = static_cast<int64_t>(timeouts.ReadTotalTimeoutMultiplier) * nNumberOfBytesToRead +
-                      timeouts.ReadTotalTimeoutConstant;
-    int64_t start = nowNs();
-    int64_t totalDeadline = returnAtOnce ? start : (totalMs != 0 ? start + totalMs * NS_PER_MS : NO_DEADLINE);
-    bool hasInterval =
-        !returnAtOnce && timeouts.ReadIntervalTimeout != 0 && timeouts.ReadIntervalTimeout != MAXDWORD;
+    const ReadLimits limits = readLimitsFor(port->timeouts, nNumberOfBytesToRead);
+    int64_t totalDeadline =
+        limits.totalMs != NO_LIMIT_MS ? nowNs() + limits.totalMs * NS_PER_MS : NO_DEADLINE;
     int64_t intervalDeadline = NO_DEADLINE;
 
     char *buffer = static_cast<char *>(lpBuffer);
@@ -93,8 +87,8 @@ BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD
         ssize_t count = ready < 0 ? -1 : read(port->fd, buffer + received, nNumberOfBytesToRead - received);
         if (count > 0) {
             received += static_cast<DWORD>(count);
-            if (hasInterval) {
-                intervalDeadline = nowNs() + timeouts.ReadIntervalTimeout * NS_PER_MS;
+            if (limits.intervalMs != NO_LIMIT_MS) {
+                intervalDeadline = nowNs() + limits.intervalMs * NS_PER_MS;
             }
             continue;
         }
@@ -124,10 +118,8 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDW
     if (port == nullptr || lpBuffer == nullptr) {
         return FALSE;
     }
-    const COMMTIMEOUTS &timeouts = port->timeouts;
-    int64_t totalMs = static_cast<int64_t>(timeouts.WriteTotalTimeoutMultiplier) * nNumberOfBytesToWrite +
-                      timeouts.WriteTotalTimeoutConstant;
-    int64_t deadline = totalMs != 0 ? nowNs() + totalMs * NS_PER_MS : NO_DEADLINE;
+    const int64_t limitMs = writeLimitMsFor(port->timeouts, nNumberOfBytesToWrite);
+    int64_t deadline = limitMs != NO_LIMIT_MS ? nowNs() + limitMs * NS_PER_MS : NO_DEADLINE;
 
     const char *buffer = static_cast<const char *>(lpBuffer);
     DWORD written = 0;
