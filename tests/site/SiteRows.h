@@ -12,7 +12,9 @@ namespace site {
 
 struct SiteRow {
     std::string name;
-    // "COM: unitsim options" or "COM held", "; " between; others absent.
+    // "COM: unitsim options" or "COM held", "; " between; others absent. A key above 100 names a
+    // network port: "101 net: options" (ser2net in front of the unit; "net-gone": it ends once
+    // the unit's FPGA image goes out), "102 silent" (a server that never speaks), "103 nothing".
     std::string units;
     std::string args; // the site program's options, blank-separated
     std::string typed;
