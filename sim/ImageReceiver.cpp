@@ -49,7 +49,7 @@ size_t ImageReceiver::take(const uint8_t *bytes, size_t count, uint64_t now, con
     }
     image.lastByteUs = now;
     checkTransferPoints(now);
-    if (!complete() && now - report_.lastWriteUs >= REPORT_INTERVAL_US) {
+    if (!complete() && now - report_.lastChangeUs >= REPORT_INTERVAL_US) {
         report_.changed(now);
     }
     return taken;

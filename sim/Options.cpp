@@ -171,7 +171,8 @@ const OptionRow OPTION_ROWS[] = {
      setCount<&Options::com, 999>},
     {"--report", Takes::VALUE, "FILE",
      "write a JSON report of everything that happened to FILE, replaced\n"
-     "whole (temporary file + rename) after every event",
+     "whole (temporary file + rename) after every event, once the replies\n"
+     "to it are out: the line never waits for the file",
      setText<&Options::reportPath>},
     {nullptr, Takes::NOTHING, nullptr, "The line", nullptr},
     {"--baud", Takes::VALUE, "RATE",

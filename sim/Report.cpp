@@ -124,17 +124,13 @@ std::string Report::toJson() const
     return out;
 }
 
-void Report::write() const
+void replaceReportFile(const std::string &path, const std::string &json)
 {
-    if (path.empty()) {
-        return;
-    }
     const std::string temp = path + ".tmp";
     FILE *file = std::fopen(temp.c_str(), "wb");
     if (!file) {
         return;
     }
-    const std::string json = toJson();
     bool written = std::fwrite(json.data(), 1, json.size(), file) == json.size();
     written = std::fclose(file) == 0 && written;
     if (written) {
@@ -144,10 +140,17 @@ void Report::write() const
     }
 }
 
+void Report::write() const
+{
+    if (!path.empty()) {
+        replaceReportFile(path, toJson());
+    }
+}
+
 void Report::changed(uint64_t now)
 {
-    lastWriteUs = now;
-    write();
+    lastChangeUs = now;
+    unwritten = true;
 }
 
 void Report::fault(uint64_t now, const std::string &name, const std::string &detail)

@@ -1,6 +1,8 @@
 // What the unit saw and did, kept for the JSON report that tests read.
 //
-// The report file (replaced whole after every event) holds one object:
+// The report file (replaced whole after every event, by a thread of its own once the unit's
+// replies are on their way: the line never waits for the file; the last one is written before
+// the program ends) holds one object:
 //   slave, link          device path of the port; the comN link ("" without --ports-dir)
 //   config, args         a one-line summary of the unit; its command line
 //   pid, start_us        process id; when it started (CLOCK_MONOTONIC, microseconds, like
@@ -81,17 +83,21 @@ struct Report {
     uint64_t ignoredBytes = 0; // taken while rebooting or after the unit stopped taking
     uint64_t rebootUs = 0, bannerUs = 0, promptUs = 0;
     uint64_t endUs = 0;
-    uint64_t lastWriteUs = 0; // when changed() last wrote the file
+    uint64_t lastChangeUs = 0; // when changed() was last called
+    bool unwritten = false;    // changed since the program last took the report for its file
 
     // "ok" when every image announced arrived whole on a good line with its checksum.
     std::string verdict() const;
     std::string toJson() const;
-    // Replaces the report file whole, so a reader never sees half of it.
+    // Replaces the report file whole, now (at the start and at the end of the run).
     void write() const;
-    // Writes the report after an event at `now`.
+    // Marks an event at `now`: the program replaces the file once the replies are on their way.
     void changed(uint64_t now);
-    // Records a fault at `now` and writes the report.
+    // Records a fault at `now`.
     void fault(uint64_t now, const std::string &name, const std::string &detail);
 };
 
 std::string jsonString(const std::string &bytes);
+// Replaces the file at `path` with `json` through a temporary file and a rename, so that a
+// reader never sees half of it.
+void replaceReportFile(const std::string &path, const std::string &json);

@@ -7,6 +7,7 @@
 #include "Outbox.h"
 #include "PtyLine.h"
 #include "Report.h"
+#include "ReportWriter.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -83,6 +84,7 @@ public:
         }
         report_.state = "ended";
         report_.endUs = monotonicUs();
+        writer_.finish();
         report_.write();
         line_.close();
     }
@@ -98,6 +100,7 @@ private:
             // Nobody holds the port: what the unit says is lost; look again shortly, without
             // spinning on the hang-up.
             outbox_.clear();
+            publishReport();
             waitFor(nullptr, CLOSED_PORT_RETRY_US, waitMask);
             pollfd fd{line_.fd(), POLLIN, 0};
             if (waitFor(&fd, 0, waitMask) >= 0 && !(fd.revents & POLLHUP)) {
@@ -108,6 +111,8 @@ private:
 
         txPacer_.setRate(console_.unitRate());
         const Outbox::Progress out = outbox_.pump(line_.fd(), now, options_.pace ? &txPacer_ : nullptr);
+        // The replies to the last event are on their way: only now does its report go out.
+        publishReport();
         uint64_t wake = earliestWake({console_.nextWake(), out.wakeAt});
 
         pollfd fd{line_.fd(), 0, 0};
@@ -148,6 +153,14 @@ private:
         }
         if (fd.revents & (POLLHUP | POLLERR) || out.lineGone) {
             portClosed();
+        }
+    }
+
+    void publishReport()
+    {
+        if (report_.unwritten) {
+            report_.unwritten = false;
+            writer_.post(report_.path, report_.toJson());
         }
     }
 
@@ -233,6 +246,7 @@ private:
     const Options &options_;
     PtyLine line_;
     Report report_;
+    ReportWriter writer_;
     Outbox outbox_;
     Console console_;
     DriverQueue queue_; // paced input the line has not carried yet

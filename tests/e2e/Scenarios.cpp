@@ -416,9 +416,13 @@ void runScenario(ToolRunner &runner, const Scenario &row)
     testsupport::RunResult run;
     if (row.closeOutputAfter > 0) {
         testsupport::RunOptions options = runner.runOptions(Program::Update, row.typed, seconds * 1000);
-        options.argv = {"/bin/bash", "-c",
-                        "set -o pipefail; \"$0\" | head -c " + std::to_string(row.closeOutputAfter),
-                        options.argv[0]};
+        // The status is the program's own; a reader that failed says so on standard error (with
+        // pipefail its status would stand in for the program's).
+        options.argv = {
+            "/bin/bash", "-c",
+            "\"$0\" | head -c " + std::to_string(row.closeOutputAfter) +
+                "; set -- \"${PIPESTATUS[@]}\"; [ \"$2\" = 0 ] || echo \"head: status $2\" >&2; exit \"$1\"",
+            options.argv[0]};
         run = testsupport::runProgram(options);
     } else if (!onConsole) {
         run = runner.run(Program::Update, row.typed, seconds * 1000);

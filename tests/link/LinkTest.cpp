@@ -3,6 +3,7 @@
 // a test.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -68,6 +69,27 @@ TEST_F(LinkTest, TheLineIsRaw8BitWithoutHangUpWhileOpenAndAsFoundAfterTheClose)
     EXPECT_EQ(g_dcb.ByteSize, 8); // a pseudo-terminal is always 8-bit: what a real port is asked for
     EXPECT_TRUE(ComPortAPI_CloseCOM());
     EXPECT_EQ(settingsOf(unit.slavePath()).c_lflag & (ICANON | ECHO | ISIG), tcflag_t(ICANON | ECHO | ISIG));
+}
+
+// A unit whose report cannot be replaced (a stalled disk; here a FIFO at the temporary file's
+// name, whose open waits for a reader) goes on answering at once, a second command too: the tool
+// gives a reply one second.
+TEST_F(LinkTest, TheUnitGoesOnAnsweringWhileItsReportCannotBeWritten)
+{
+    testsupport::SimUnit unit;
+    ASSERT_TRUE(unit.start()) << unit.error();
+    ports.name(1, unit.slavePath());
+    const std::string stalled = unit.reportPath() + ".tmp";
+    ASSERT_EQ(mkfifo(stalled.c_str(), 0600), 0);
+    ComPortAPI_SetBaudRate(115200);
+    ASSERT_TRUE(ComPortAPI_OpenCOM(1));
+    EXPECT_TRUE(sendCommand(VERSION_QUERY, 0, 1, VERSION_REPLY));
+    EXPECT_TRUE(sendCommand(VERSION_QUERY, 0, 1, VERSION_REPLY));
+    // A reader lets the replace through; the report then shows both exchanges.
+    const int reader = open(stalled.c_str(), O_RDONLY | O_NONBLOCK);
+    EXPECT_TRUE(unit.stop());
+    close(reader);
+    EXPECT_EQ(unit.report().value("commands", nlohmann::json::array()).size(), 2u);
 }
 
 // The text of the read after the reboot: a prompt begins with "[" and ends with ">>", byte for

@@ -45,7 +45,7 @@ HeldPort::~HeldPort()
 }
 
 SimUnit::SimUnit(const std::vector<std::string> &options)
-    : args_{LUMIVANE_UNITSIM_PATH, "--report", files_.file("report.json")}
+    : args_{LUMIVANE_UNITSIM_PATH, "--report", reportPath()}
 {
     args_.insert(args_.end(), options.begin(), options.end());
 }
@@ -105,7 +105,7 @@ bool SimUnit::stop(int timeoutMs)
 
 nlohmann::json SimUnit::report() const
 {
-    nlohmann::json report = nlohmann::json::parse(readFile(files_.file("report.json")), nullptr, false);
+    nlohmann::json report = nlohmann::json::parse(readFile(reportPath()), nullptr, false);
     return report.is_object() ? report : nlohmann::json::object();
 }
 

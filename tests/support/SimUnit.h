@@ -60,6 +60,8 @@ public:
     nlohmann::json report() const;
 
     const std::string &slavePath() const { return slavePath_; }
+    // The file unitsim replaces (through a temporary file of this name and ".tmp").
+    std::string reportPath() const { return files_.file("report.json"); }
     // Why start() failed: unitsim's own message.
     const std::string &error() const { return error_; }
 
