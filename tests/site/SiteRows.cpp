@@ -315,6 +315,7 @@ void runSiteRow(e2e::ToolRunner &runner, const SiteRow &row)
         names[com] = "COM" + std::to_string(com);
         if (kinds.count(com)) {
             units[com] = unitOf(options, kinds[com]);
+            units[com].port = names[com];
         }
     };
     for (const std::string &entry : e2e::split(row.units, "; ")) {
