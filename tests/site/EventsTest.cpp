@@ -110,29 +110,4 @@ TEST(SiteEvents, EveryOutcomeAndReason)
     EXPECT_EQ(REASON_COUNT, 24u);
 }
 
-TEST(SiteEvents, WhatTheWorkerAnnouncedAndReadIsKept)
-{
-    const UnitReport report = reportOf(VERSION_BEFORE + "\n" + R"({"event":"side","identity":"rx2"})" + "\n" +
-                                       BOTH_TAKEN + "\n" + after("1,0,8") + "\n" + outcome("updated"));
-    EXPECT_EQ(report.identity, IDENTITY_RX2);
-    EXPECT_EQ(firmwareVersionText(report.before), "2.1.5");
-    EXPECT_EQ(report.stages[0].entry, 3);
-    EXPECT_EQ(report.stages[0].length, 775760);
-    EXPECT_EQ(report.stages[0].checksum, 42u);
-    EXPECT_EQ(report.stages[1].length, 9);
-}
-
-TEST(SiteEvents, ModelWordBytesSurviveTheirJson)
-{
-    // ESC, CSI, a backspace, a NUL and bytes over 0x7F.
-    const std::string model("\x1b[2J\b\0\xff", 7);
-    VersionReply version;
-    memcpy(version.model, model.data(), model.size());
-    version.modelLength = model.size();
-    VersionReply read;
-    ASSERT_TRUE(readVersionJson(nlohmann::json::parse(versionJson(version).dump()), &read));
-    EXPECT_EQ(std::string(read.model, read.modelLength), model);
-    EXPECT_EQ(escapedUnitText(read.model, read.modelLength, TRUE), "\\x1B[2J\\x08\\x00\\xFF");
-}
-
 } // namespace
