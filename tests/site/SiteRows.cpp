@@ -70,10 +70,11 @@ const std::vector<SiteRow> ROWS = {
      "{102} 57600   SIMUNIT  2.1.5     3.4    1       TX (2nd gen)   update\r\n"
      "{103} 115200  SIMUNIT  2.1.5     3.4    1       RX (2nd gen)   update\r\n"
      "{104} 9600    SIMUNIT  2.1.5     3.4    4       TX (1st gen)   update\r\n"},
+    // Every unit updated beside one left alone (an unknown product): a warning.
     {"UpdateThroughAConsoleServer",
-     "1: --role tx2; 101 net: --baud 9600; 102 net: --role rx --baud 57600; "
+     "1: --role tx2; 2: --device-code 2; 101 net: --baud 9600; 102 net: --role rx --baud 57600; "
      "103 net: --role rx2 --device-code 4",
-     "--yes", "", "1 updated; 101 updated; 102 updated; 103 updated", 0},
+     "--yes", "", "1 updated; 2 unknown; 101 updated; 102 updated; 103 updated", 2},
     // ser2net ends while the image goes out: the unit behind it has half an image.
     {"ConsoleServerGoneInMidImage", "101 net-gone: --stall fpga:100000,forever", "--yes", "", "101 gone", 1},
     // Each unit stops taking bytes in mid-image: a worker left running would hold its port until
