@@ -3,10 +3,14 @@
 
 #include "LumivaneFwSite.h"
 
+namespace {
+
 bool isTx(UnitIdentity identity)
 {
     return identity == IDENTITY_TX || identity == IDENTITY_TX2;
 }
+
+} // namespace
 
 std::string sideOf(UnitIdentity identity)
 {

@@ -39,7 +39,6 @@ Plan planOf(const PortFinding &finding, bool again);
 // "update", "skip: runs 1.0.8", "skip: unknown product", ...
 std::string planText(Plan plan);
 
-bool isTx(UnitIdentity identity);
 std::string sideOf(UnitIdentity identity); // "TX (1st gen)", "RX (2nd gen)", ... or "?"
 // Versions as the site program shows and records them all: "2.1.5", "3.4", as the release's own
 // version is written.

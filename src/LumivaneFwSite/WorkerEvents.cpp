@@ -27,14 +27,14 @@ const Reason REASONS[] = {
     {reasons::PORT_HELD, Verdict::Failed, "port held by another program"},
     {reasons::PORT_SETTINGS, Verdict::Failed, "port could not be configured"},
     {reasons::NO_MEMORY, Verdict::Failed, "not enough memory"},
-    {"no-version", Verdict::Failed, "no version reply"},
-    {"unknown-product", Verdict::Failed, "unknown product"},
-    {"no-identity", Verdict::Failed, "no identity"},
-    {"stand-in-images", Verdict::Failed, "stand-in images, not the simulated unit"},
-    {"image-not-valid", Verdict::Failed, "image data not valid"},
-    {"not-ready", Verdict::Failed, "unit not ready"},
-    {"send-failed", Verdict::Failed, "line stopped taking bytes / send failed"},
-    {"image-refused", Verdict::Failed, "image not accepted"},
+    {reasons::NO_VERSION, Verdict::Failed, "no version reply"},
+    {reasons::UNKNOWN_PRODUCT, Verdict::Failed, "unknown product"},
+    {reasons::NO_IDENTITY, Verdict::Failed, "no identity"},
+    {reasons::STAND_IN_IMAGES, Verdict::Failed, "stand-in images, not the simulated unit"},
+    {reasons::IMAGE_NOT_VALID, Verdict::Failed, "image data not valid"},
+    {reasons::NOT_READY, Verdict::Failed, "unit not ready"},
+    {reasons::SEND_FAILED, Verdict::Failed, "line stopped taking bytes / send failed"},
+    {reasons::IMAGE_REFUSED, Verdict::Failed, "image not accepted"},
     {reasons::ENDED_BEFORE_ANY_IMAGE, Verdict::Failed, "ended before any image, the unit is unchanged"},
     {reasons::ENDED_IN_MID_IMAGE, Verdict::Failed, "ended in mid-image: update it again"},
     {reasons::WORKER_NOT_STARTED, Verdict::Failed, "worker could not be started"},
@@ -58,9 +58,10 @@ const Reason *reasonOf(const std::string &key)
 const char *reasonOfFailure(UpdateFailure failure)
 {
     // In the order of UpdateFailure.
-    static const char *const KEYS[] = {"no-version",       "unknown-product", "no-identity",
-                                       reasons::NO_MEMORY, "stand-in-images", "image-not-valid",
-                                       "not-ready",        "send-failed",     "image-refused"};
+    static const char *const KEYS[] = {
+        reasons::NO_VERSION, reasons::UNKNOWN_PRODUCT, reasons::NO_IDENTITY,
+        reasons::NO_MEMORY,  reasons::STAND_IN_IMAGES, reasons::IMAGE_NOT_VALID,
+        reasons::NOT_READY,  reasons::SEND_FAILED,     reasons::IMAGE_REFUSED};
     return KEYS[failure];
 }
 
